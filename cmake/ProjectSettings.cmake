@@ -1,0 +1,25 @@
+# Build settings shared by every target: one place for them.
+
+include(CTest)
+
+# Product code: warnings are errors. Test and third-party code only warn.
+add_library(vantor_warnings INTERFACE)
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_options(vantor_warnings INTERFACE -Wall -Wextra -Werror)
+elseif(MSVC)
+  target_compile_options(vantor_warnings INTERFACE /W4 /WX)
+endif()
+
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
+endif()
+
+if(MINGW)
+  # Self-contained binaries: no MinGW runtime DLLs on the user's machine.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  # Reproducible binaries: no link time stamps and no build paths inside.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(
+    -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+endif()

@@ -1,0 +1,94 @@
+// Helpers for tests that run under Wine against the real registry, real
+// files and real processes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vantor::testing {
+
+// Folder of the running test program; the deliverables and the fixture
+// programs are built into the same folder.
+std::wstring binDir();
+std::wstring binPath(const std::wstring& fileName);
+
+// A fresh folder under the temporary folder, removed with everything in it
+// when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::wstring& path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// A registry key of its own under HKEY_CURRENT_USER\Software\VantorTests,
+// removed before use and afterwards.
+class RegistrySandbox {
+public:
+    RegistrySandbox();
+    ~RegistrySandbox();
+    RegistrySandbox(const RegistrySandbox&) = delete;
+    RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+    // Sub-key path relative to HKEY_CURRENT_USER.
+    const std::wstring& subKey() const { return m_subKey; }
+    void setValue(const std::wstring& name, DWORD type, const void* data, DWORD size);
+    void setString(const std::wstring& name, const std::wstring& value, DWORD type = REG_SZ);
+
+private:
+    std::wstring m_subKey;
+};
+
+// Removes a folder and everything below it; true when it is gone.
+bool removeTree(const std::wstring& path);
+bool createDirectories(const std::wstring& path);
+bool fileExists(const std::wstring& path);
+bool directoryExists(const std::wstring& path);
+
+std::string readFileBytes(const std::wstring& path);
+void writeFileBytes(const std::wstring& path, const std::string& bytes);
+bool copyFile(const std::wstring& from, const std::wstring& to);
+
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& text);  // UTF-8
+
+// Lines of a text file (CR LF or LF), without their line ends.
+std::vector<std::string> readLines(const std::wstring& path);
+
+struct ProcessResult {
+    bool started = false;
+    std::uint32_t exitCode = 0;  // the full 32-bit code
+    bool timedOut = false;
+    std::string output;          // standard output and error
+};
+
+struct ProcessOptions {
+    std::wstring currentDirectory;                   // empty: the test's own
+    std::map<std::wstring, std::wstring> environment;  // added to or replacing the test's own
+    DWORD timeoutMs = 60000;
+    bool captureOutput = false;
+};
+
+// Starts `commandLine` and waits for it; a process still running at the
+// time-out is terminated and reported as timed out.
+ProcessResult runProcess(const std::wstring& commandLine, const ProcessOptions& options = {});
+
+// The stand-in program copied to `path` and configured by `<path>.cfg` (see
+// tests/fixtures/stand_in.cpp for the keys).
+void installStandIn(const std::wstring& path, const std::string& config = {});
+
+// The command lines that the stand-in at `path` was started with, in order.
+std::vector<std::string> standInCalls(const std::wstring& path);
+
+}  // namespace vantor::testing

@@ -1,0 +1,150 @@
+#include "diagnostics_log.h"
+
+#include "log_line.h"
+#include "win/unique_handle.h"
+
+#include <vector>
+
+namespace vantor {
+
+DiagnosticsLog* currentLog = nullptr;
+
+namespace {
+
+// The client and the elevated server append to the same file, each opening it
+// for one line while allowing others only to read. The one that comes second
+// sees a sharing violation (or, while the other deletes the file at its size
+// limit, an access denial); it waits a little and tries again, so that no line
+// is lost to an ordinary collision. After about a second it gives up and the
+// line is dropped.
+constexpr int kOpenAttempts = 100;
+constexpr DWORD kOpenPauseMs = 10;
+
+bool isPassingCollision(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+class LockGuard {
+public:
+    explicit LockGuard(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
+    ~LockGuard() { LeaveCriticalSection(&m_lock); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& m_lock;
+};
+
+// Largest converted line, terminator included.
+constexpr int kAnsiLineCapacity = 262144;
+
+std::string toAnsiLine(const std::wstring& line)
+{
+    // The terminator is converted with the text, as it would be into a fixed
+    // buffer; a line that does not fit that buffer is replaced by nothing.
+    const int needed = WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0 || needed > kAnsiLineCapacity) {
+        return {};
+    }
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, bytes.data(), needed, nullptr, nullptr);
+    bytes.resize(static_cast<std::size_t>(needed) - 1);
+    return bytes;
+}
+
+}  // namespace
+
+DiagnosticsLog::DiagnosticsLog(const wchar_t* fileName)
+{
+    InitializeCriticalSection(&m_lock);
+    wchar_t folder[2048];
+    const DWORD length = GetTempPathW(2048, folder);
+    if (length > 0 && length < 2048) {
+        m_filePath.assign(folder, length);
+        m_filePath += fileName ? fileName : L"";
+    }
+}
+
+DiagnosticsLog::~DiagnosticsLog()
+{
+    DeleteCriticalSection(&m_lock);
+}
+
+void DiagnosticsLog::setTag(const wchar_t* tag)
+{
+    LockGuard guard(m_lock);
+    m_tag = tag ? tag : L"";
+}
+
+HANDLE DiagnosticsLog::openForAppend() const
+{
+    for (int attempt = 1;; ++attempt) {
+        HANDLE file = CreateFileW(m_filePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            return file;
+        }
+        const DWORD error = GetLastError();
+        if (attempt >= kOpenAttempts || !isPassingCollision(error)) {
+            return INVALID_HANDLE_VALUE;
+        }
+        Sleep(kOpenPauseMs);
+    }
+}
+
+void DiagnosticsLog::write(const wchar_t* level, const wchar_t* message)
+{
+    if (message == nullptr) {
+        return;
+    }
+    const DWORD savedError = GetLastError();
+    {
+        LockGuard guard(m_lock);
+        if (!m_filePath.empty()) {
+            win::Handle file(openForAppend());
+            LARGE_INTEGER size{};
+            if (file && GetFileSizeEx(file.get(), &size) && logNeedsRestart(static_cast<unsigned long long>(size.QuadPart))) {
+                file.reset();
+                DeleteFileW(m_filePath.c_str());
+                file.reset(openForAppend());
+            }
+            if (file) {
+                SYSTEMTIME now;
+                GetSystemTime(&now);
+                const LogTime time{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                                   now.wMilliseconds};
+                const std::string bytes = toAnsiLine(formatLogLine(time, level ? level : L"", m_tag, message));
+                LARGE_INTEGER zero{};
+                DWORD written = 0;
+                if (SetFilePointerEx(file.get(), zero, nullptr, FILE_END) && !bytes.empty()) {
+                    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+                }
+            }
+        }
+    }
+    SetLastError(savedError);
+}
+
+void DiagnosticsLog::writeLastError()
+{
+    const DWORD code = GetLastError();
+    wchar_t* systemText = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&systemText),
+                   0, nullptr);
+    win::LocalMemory owner(systemText);
+
+    std::wstring text = L"LastErrorCode #" + std::to_wstring(static_cast<int>(code));
+    if (systemText != nullptr) {
+        text += L", ErrorText: ";
+        text += systemText;
+    }
+    constexpr std::size_t kCapacity = 512;
+    if (text.size() > kCapacity - 1) {
+        text.resize(kCapacity - 1);
+    }
+    write(L"ERROR", text.c_str());
+    SetLastError(code);
+}
+
+}  // namespace vantor

@@ -1,0 +1,64 @@
+// Test fixture for the process helpers, built several times with different
+// version resources:
+//   newer <installed>      exits 1 when isNewerThanInstalled(installed), else 0
+//   version <path>         prints readProductVersion(path) as a.b.c.d
+//   elevate <record> <log> calls startElevatedServer(log, "record <record>")
+//                          and exits 1 when it reports a start, else 0
+//   record <record> ...    (the started copy) appends its own module path and
+//                          command line to <record>
+#include "diagnostics_log.h"
+#include "process.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void appendLine(const std::wstring& path, const std::wstring& line)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const std::wstring withBreak = line + L"\r\n";
+    const int n = WideCharToMultiByte(CP_UTF8, 0, withBreak.c_str(), static_cast<int>(withBreak.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, withBreak.c_str(), static_cast<int>(withBreak.size()), bytes.data(), n, nullptr,
+                        nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3) {
+        return 2;
+    }
+    const std::wstring command = argv[1];
+    if (command == L"newer") {
+        return vantor::isNewerThanInstalled(argv[2]) ? 1 : 0;
+    }
+    if (command == L"version") {
+        const vantor::ProductVersion v = vantor::readProductVersion(argv[2]);
+        std::printf("%u.%u.%u.%u", v.major, v.minor, v.build, v.revision);
+        return 0;
+    }
+    if (command == L"elevate" && argc >= 4) {
+        vantor::DiagnosticsLog log(argv[3]);
+        return vantor::startElevatedServer(log, std::wstring(L"record \"") + argv[2] + L"\"") ? 1 : 0;
+    }
+    if (command == L"record") {
+        wchar_t own[2048];
+        const DWORD length = GetModuleFileNameW(nullptr, own, 2048);
+        appendLine(argv[2], std::wstring(own, length));
+        appendLine(argv[2], GetCommandLineW());
+        return 0;
+    }
+    return 2;
+}

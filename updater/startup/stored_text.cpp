@@ -1,0 +1,23 @@
+#include "stored_text.h"
+
+#include <forward_list>
+#include <mutex>
+#include <string>
+
+namespace vantor {
+
+const wchar_t* joinStoredText(const wchar_t* head, const wchar_t* tail)
+{
+    // A forward_list never moves its elements, so the character pointers
+    // handed out stay valid while the list lives, which is until exit.
+    static std::mutex lock;
+    static std::forward_list<std::wstring> texts;
+
+    std::wstring joined(head ? head : L"");
+    joined += tail ? tail : L"";
+    std::lock_guard<std::mutex> guard(lock);
+    texts.push_front(std::move(joined));
+    return texts.front().c_str();
+}
+
+}  // namespace vantor
