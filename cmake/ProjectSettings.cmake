@@ -23,3 +23,10 @@ if(MINGW)
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
     -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 endif()
+
+# Native builds of the pure code run with the sanitizers.
+option(VANTOR_SANITIZE "Build with the address and undefined-behaviour sanitizers" OFF)
+if(VANTOR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
