@@ -13,11 +13,17 @@ constexpr DWORD kWaitMs = 20000;
 
 struct FindFrame {
     HWND found = nullptr;
+    DWORD processId = 0;  // 0: any process
 };
 
 BOOL CALLBACK findFrame(HWND window, LPARAM data)
 {
     auto* find = reinterpret_cast<FindFrame*>(data);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (find->processId != 0 && processId != find->processId) {
+        return TRUE;
+    }
     if (classNameOf(window) == L"InstallerWindowClass" && IsWindowVisible(window)) {
         find->found = window;
         return FALSE;
@@ -81,6 +87,21 @@ HWND DialogThread::waitForWindow()
         }
         if (ended()) {
             return nullptr;
+        }
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+HWND waitForProcessWindow(DWORD processId)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kWaitMs) {
+        FindFrame find;
+        find.processId = processId;
+        EnumWindows(&findFrame, reinterpret_cast<LPARAM>(&find));
+        if (find.found != nullptr) {
+            return find.found;
         }
         Sleep(20);
     }

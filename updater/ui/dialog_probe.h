@@ -40,6 +40,10 @@ private:
     std::thread m_thread;
 };
 
+// The visible top-level window of class "InstallerWindowClass" of process
+// `processId`; null when none appeared within 20 seconds.
+HWND waitForProcessWindow(DWORD processId);
+
 struct ChildInfo {
     HWND handle = nullptr;
     std::wstring className;

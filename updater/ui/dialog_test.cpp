@@ -379,5 +379,48 @@ TEST(AdminRightsDialog, SpeaksTheUserLanguage)
     EXPECT_FALSE(IsWindow(frame));
 }
 
+// The update flow shows the dialog from the main thread of the updater, which
+// may have been started with "hidden" as its show command. The dialog must
+// show all the same (nobody could close it otherwise), and the program goes
+// on once the user has closed it. (Wine itself does not hide a window shown
+// with SW_SHOWDEFAULT in such a program; on Windows the dialog's own check is
+// what makes it visible.)
+TEST(AdminRightsDialog, ShowsInAProgramStartedHiddenAndLetsItGoOn)
+{
+    const std::wstring logName = L"ui_dialog_test_fixture.log";
+    DiagnosticsLog probe(logName.c_str());
+    DeleteFileW(probe.filePath().c_str());
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    std::wstring command = L"\"" + binPath(L"admin_dialog_fixture.exe") + L"\" " + logName;
+    PROCESS_INFORMATION info{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    CloseHandle(info.hThread);
+
+    const HWND frame = waitForProcessWindow(info.dwProcessId);
+    EXPECT_NE(nullptr, frame) << "no visible dialog";
+    if (frame != nullptr) {
+        const DialogLayout layout = layoutOf(frame);
+        ASSERT_EQ(1u, layout.stripChildren.size());
+        pressButton(layout.stripChildren[0].handle);
+    }
+    if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) {
+        TerminateProcess(info.hProcess, 99);
+        ADD_FAILURE() << "the program did not end";
+    }
+    DWORD exitCode = 99;
+    GetExitCodeProcess(info.hProcess, &exitCode);
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(0u, exitCode);
+
+    const std::vector<std::string> lines = readLines(probe.filePath());
+    DeleteFileW(probe.filePath().c_str());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines.back().find("INFO : [DEF] : Dialog closed")) << lines.back();
+}
+
 }  // namespace
 }  // namespace vantor
