@@ -166,7 +166,7 @@ TEST(InstallerWindow, IsACentredFixedTopmostFrameWithPanelsAndButton)
     EXPECT_EQ(reinterpret_cast<LRESULT>(context.fonts[0]), SendMessageW(button.handle, WM_GETFONT, 0, 0));
 
     settle(frame);
-    EXPECT_EQ("", takeScreenshot(L"admin-dialog-english"));
+    EXPECT_EQ("", takeScreenshot(L"installer-window"));
 
     pressButton(button.handle);
     EXPECT_EQ(0, shown.join());
