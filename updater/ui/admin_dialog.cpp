@@ -1,0 +1,55 @@
+// The administrator-rights dialog of the update flow: shown when the elevated
+// copy of the updater could not be started.
+#include "admin_dialog.h"
+
+#include "button_panel.h"
+#include "diagnostics_log.h"
+#include "dialog.h"
+#include "language_texts.h"
+#include "window_context.h"
+
+#include <memory>
+
+namespace vantor {
+
+namespace {
+
+constexpr wchar_t kProductName[] = L"Vantor";
+constexpr std::uint32_t kCloseButtonId = 1;
+
+}  // namespace
+
+const WindowContext* currentWindowContext = nullptr;
+
+void showAdminRightsDialog(HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log)
+{
+    try {
+        // The fonts, the texts and the context are the process's own from
+        // here on: they are never freed before the process ends.
+        static const FontSet fonts = createFontSet();
+        static std::unique_ptr<TextTable> texts;
+        static WindowContext context;
+
+        texts = loadLanguageTexts(instance, GetUserDefaultLangID(), &log);
+
+        context.previousInstance = previousInstance;
+        context.instance = instance;
+        context.fonts = fonts;
+        context.log = &log;
+        context.textTable = texts.get();
+        currentWindowContext = &context;
+
+        ButtonPanelImpl buttons({{kCloseButtonId, L"CLOSE"}});
+        RequiresAdminPrivileges dialog(buttons);
+        dialog.show(context, kProductName);
+    } catch (...) {
+        // The update flow goes on after the dialog, shown or not.
+        try {
+            log.write(L"ERROR", L"Exception in showAdminRightsDialog()");
+        } catch (...) {
+            // The log is the last resort; nothing remains to report to.
+        }
+    }
+}
+
+}  // namespace vantor
