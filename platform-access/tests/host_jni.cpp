@@ -401,9 +401,8 @@ jint JNICALL ensureLocalCapacity(JNIEnv* env, jint capacity)
         e.violation("negative capacity, or no native frame");
         return JNI_ERR;
     }
-    const std::size_t live = e.vm->liveLocals(*e.thread, e.thread->frames.size() - 1, 0xFFFFFFFF).size();
     Frame& frame = e.thread->frames.back();
-    frame.capacity = std::max(frame.capacity, live + static_cast<std::size_t>(capacity));
+    frame.capacity = std::max(frame.capacity, frame.live + static_cast<std::size_t>(capacity));
     return JNI_OK;
 }
 

@@ -50,6 +50,34 @@ std::string shortName(const std::string& method)
     return "Java_" + jniEscape(kInterfaceClass) + "_" + jniEscape(method);
 }
 
+// Where a thread started (its Win32 start address), or null.
+const void* threadStart(DWORD threadId)
+{
+    using QueryInformationThread = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryInformationThread>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
+    constexpr int kThreadQuerySetWin32StartAddress = 9;
+    const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
+    if (query == nullptr || thread == nullptr) {
+        return nullptr;
+    }
+    void* start = nullptr;
+    query(thread, kThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr);
+    CloseHandle(thread);
+    return start;
+}
+
+// Whether a thread runs code of the test program itself (Google Test's
+// helper threads, threads of the test), rather than of a library it loaded.
+bool startsInTestProgram(DWORD threadId)
+{
+    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto* start = static_cast<const unsigned char*>(threadStart(threadId));
+    return start >= base && start < base + nt->OptionalHeader.SizeOfImage;
+}
+
 std::vector<DWORD> processThreads()
 {
     std::vector<DWORD> threads;
@@ -178,11 +206,13 @@ NativeLibrary::~NativeLibrary()
         call("destroy");
     }
     // Code of the library may still run on threads it started; unloading it
-    // under them would crash the test program later.
+    // under them would crash the test program later. Threads of the test
+    // program itself are the test's business.
     const DWORD deadline = GetTickCount() + kThreadEndWaitMs;
     std::vector<DWORD> stillRunning;
     for (const DWORD thread : processThreads()) {
-        if (std::find(m_threadsAtLoad.begin(), m_threadsAtLoad.end(), thread) != m_threadsAtLoad.end()) {
+        if (std::find(m_threadsAtLoad.begin(), m_threadsAtLoad.end(), thread) != m_threadsAtLoad.end() ||
+            startsInTestProgram(thread)) {
             continue;
         }
         const HANDLE handle = OpenThread(SYNCHRONIZE, FALSE, thread);

@@ -2,6 +2,7 @@
 // references with their checks, threads and their frames.
 #include "host_vm.h"
 
+#include <algorithm>
 #include <atomic>
 #include <sstream>
 
@@ -730,16 +731,20 @@ jobject Vm::newRef(ThreadState& thread, const ObjectPtr& object, RefKind kind, c
         }
         slot.frame = thread.frames.size() - 1;
         Frame& frame = thread.frames.back();
-        frame.slots.push_back(index);
-        if (!argument && !frame.overCapacityReported) {
-            std::size_t live = 0;
-            for (const std::uint32_t i : frame.slots) {
-                const RefSlot& s = m_refs[i];
-                if (s.live && s.kind == RefKind::Local && s.owner == &thread && s.frame == slot.frame && !s.argument) {
-                    ++live;
-                }
-            }
-            if (live > frame.capacity) {
+        if (frame.slots.size() > 64 && frame.slots.size() > 4 * (frame.live + 16)) {
+            // Forget the entries of references deleted since, so that a
+            // long loop that deletes what it makes stays cheap.
+            frame.slots.erase(std::remove_if(frame.slots.begin(), frame.slots.end(),
+                                             [this](const std::pair<std::uint32_t, std::uint32_t>& entry) {
+                                                 const RefSlot& s = m_refs[entry.first];
+                                                 return !s.live || s.generation != entry.second;
+                                             }),
+                              frame.slots.end());
+        }
+        frame.slots.emplace_back(index, slot.generation);
+        if (!argument) {
+            ++frame.live;
+            if (frame.live > frame.capacity && !frame.overCapacityReported) {
                 frame.overCapacityReported = true;
                 violation(origin + ": more than " + std::to_string(frame.capacity) +
                           " local references live in one frame (delete them, or ask for more with "
@@ -781,6 +786,10 @@ RefSlot* Vm::slotOf(jobject reference, std::string& problem)
 void Vm::freeSlot(std::uint32_t index)
 {
     RefSlot& slot = m_refs[index];
+    if (slot.kind == RefKind::Local && !slot.argument && slot.owner != nullptr &&
+        slot.frame < slot.owner->frames.size() && slot.owner->frames[slot.frame].live > 0) {
+        --slot.owner->frames[slot.frame].live;
+    }
     slot.live = false;
     slot.target.reset();
     slot.owner = nullptr;
@@ -929,9 +938,10 @@ void Vm::popFrame(ThreadState& thread)
         return;
     }
     const std::size_t index = thread.frames.size() - 1;
-    for (const std::uint32_t i : thread.frames.back().slots) {
-        RefSlot& slot = m_refs[i];
-        if (slot.live && slot.kind == RefKind::Local && slot.owner == &thread && slot.frame == index) {
+    for (const auto& [i, generation] : thread.frames.back().slots) {
+        const RefSlot& slot = m_refs[i];
+        if (slot.live && slot.generation == generation && slot.kind == RefKind::Local && slot.owner == &thread &&
+            slot.frame == index) {
             freeSlot(i);
         }
     }
@@ -944,10 +954,10 @@ std::vector<std::string> Vm::liveLocals(ThreadState& thread, std::size_t index, 
     if (index >= thread.frames.size()) {
         return live;
     }
-    for (const std::uint32_t i : thread.frames[index].slots) {
+    for (const auto& [i, generation] : thread.frames[index].slots) {
         const RefSlot& slot = m_refs[i];
-        if (i != keep && slot.live && slot.kind == RefKind::Local && slot.owner == &thread && slot.frame == index &&
-            !slot.argument) {
+        if (i != keep && slot.live && slot.generation == generation && slot.kind == RefKind::Local &&
+            slot.owner == &thread && slot.frame == index && !slot.argument) {
             live.push_back(slot.origin + " -> " + describe(slot.target));
         }
     }

@@ -89,7 +89,10 @@ struct RefSlot {
 };
 
 struct Frame {
-    std::vector<std::uint32_t> slots;  // indices of the references made in it
+    // The references made in it: slot index and generation (a slot may have
+    // been freed and reused since).
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> slots;
+    std::size_t live = 0;  // live references that the native made (not arguments)
     std::size_t capacity = 16;
     bool overCapacityReported = false;
 };
@@ -195,7 +198,7 @@ public:
     // Detaches the calling thread (the checks included); returns a JNI code.
     jint detachCurrent();
     void pushFrame(ThreadState& thread, std::size_t capacity);
-    // Frees the references of the top frame; returns how many were live.
+    // Frees the references of the top frame.
     void popFrame(ThreadState& thread);
     // The live references of frame `index` that the native made (not the
     // arguments), except `keep`.
