@@ -69,9 +69,8 @@ const TableRow kTable[] = {
 std::string demangledType(const std::string& cType)
 {
     static const std::map<std::string, std::string> kTypes = {
-        {"JNIEnv *", "JNIEnv_*"},      {"jclass", "_jclass*"},   {"jstring", "_jstring*"},
-        {"jobject", "_jobject*"},      {"jint", "long"},         {"jlong", "long long"},
-        {"jboolean", "unsigned char"}, {"jchar", "unsigned short"},
+        {"JNIEnv *", "JNIEnv_*"}, {"jclass", "_jclass*"}, {"jstring", "_jstring*"},      {"jobject", "_jobject*"},
+        {"jint", "long"},         {"jlong", "long long"}, {"jboolean", "unsigned char"}, {"jchar", "unsigned short"},
     };
     const auto found = kTypes.find(cType);
     return found == kTypes.end() ? "?" + cType : found->second;

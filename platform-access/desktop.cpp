@@ -72,9 +72,8 @@ void registerHookWindowClass(bool narrow)
 unsigned __stdcall hookThreadW(void* ready)
 {
     signalReady(ready);
-    const HWND window = CreateWindowExW(0, kHookWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, libraryModule,
-                                        nullptr);
+    const HWND window = CreateWindowExW(0, kHookWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
     if (window == nullptr) {
         return exitWithoutWindow();
     }
@@ -91,9 +90,9 @@ unsigned __stdcall hookThreadW(void* ready)
 unsigned __stdcall hookThreadA(void* ready)
 {
     signalReady(ready);
-    const HWND window = CreateWindowExA(0, kHookWindowClassA, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, libraryModule,
-                                        nullptr);
+    const HWND window =
+        CreateWindowExA(0, kHookWindowClassA, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
     if (window == nullptr) {
         return exitWithoutWindow();
     }
@@ -110,13 +109,15 @@ unsigned __stdcall hookThreadA(void* ready)
 
 using namespace vantor::access;
 
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellNotifyIcon(JNIEnv* env, jclass, jint, jint, jint, jint, jint, jstring, jint, jint, jstring, jstring, jint, jint)
+jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellNotifyIcon(
+    JNIEnv* env, jclass, jint, jint, jint, jint, jint, jstring, jint, jint, jstring, jstring, jint, jint)
 {
     throwNotImplemented(env, "shellNotifyIcon");
     return JNI_FALSE;
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setThreadExecutionState(JNIEnv* env, jclass, jint)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setThreadExecutionState(JNIEnv* env,
+                                                                                                      jclass, jint)
 {
     throwNotImplemented(env, "setThreadExecutionState");
     return 0;
@@ -151,7 +152,8 @@ jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterfac
     return JNI_FALSE;
 }
 
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isCorrectOSVersion(JNIEnv* env, jclass, jstring)
+jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isCorrectOSVersion(JNIEnv* env,
+                                                                                                     jclass, jstring)
 {
     throwNotImplemented(env, "isCorrectOSVersion");
     return JNI_FALSE;

@@ -15,7 +15,8 @@ jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
     return nullptr;
 }
 
-jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getDriveInfo(JNIEnv* env, jclass, jchar)
+jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getDriveInfo(JNIEnv* env, jclass,
+                                                                                              jchar)
 {
     throwNotImplemented(env, "getDriveInfo");
     return nullptr;

@@ -12,6 +12,7 @@
 #include <process.h>
 
 #include <cstdio>
+#include <cwchar>
 
 namespace vantor::access {
 
@@ -104,7 +105,7 @@ jstring newJavaString(JNIEnv* env, const wchar_t* text, std::size_t length)
 
 jstring newJavaString(JNIEnv* env, const wchar_t* text)
 {
-    return newJavaString(env, text, wcslen(text));
+    return newJavaString(env, text, std::wcslen(text));
 }
 
 jstring newJavaString(JNIEnv* env, const char* bytes)
@@ -165,7 +166,7 @@ void throwNotImplemented(JNIEnv* env, const char* operation)
 
 using namespace vantor::access;
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason != DLL_PROCESS_ATTACH) {
         return TRUE;
@@ -206,8 +207,8 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_in
         return;
     }
     unsigned threadId = 0;
-    const uintptr_t started = _beginthreadex(nullptr, 0, narrowMode ? hookThreadA : hookThreadW, ready.get(), 0,
-                                             &threadId);
+    const uintptr_t started =
+        _beginthreadex(nullptr, 0, narrowMode ? hookThreadA : hookThreadW, ready.get(), 0, &threadId);
     if (started == 0) {
         throwAccessException(env, "_beginthreadex", "initialisation failed");
         return;
@@ -282,7 +283,7 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleName(JNIEnv* env,
-                                                                                              jclass clazz)
+                                                                                               jclass clazz)
 {
     return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA(env, clazz)
                       : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW(env, clazz);
@@ -293,8 +294,8 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
 // The file is mapped as data only: none of its code runs and none of its
 // dependencies is loaded, so any file can be probed safely.
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(JNIEnv* env,
-                                                                                                       jclass,
-                                                                                                       jstring path)
+                                                                                                          jclass,
+                                                                                                          jstring path)
 {
     char file[kAvailabilityPathCapacity];
     if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
@@ -305,8 +306,8 @@ jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterfac
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(JNIEnv* env,
-                                                                                                       jclass,
-                                                                                                       jstring path)
+                                                                                                          jclass,
+                                                                                                          jstring path)
 {
     wchar_t file[kAvailabilityPathCapacity];
     if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
@@ -317,14 +318,13 @@ jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterfac
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailability(JNIEnv* env,
-                                                                                                      jclass clazz,
-                                                                                                      jstring path)
+                                                                                                         jclass clazz,
+                                                                                                         jstring path)
 {
-    return narrowMode
-               ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(env, clazz,
-                                                                                                           path)
-               : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(env, clazz,
-                                                                                                           path);
+    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(
+                            env, clazz, path)
+                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(
+                            env, clazz, path);
 }
 
 // --- CVreg -------------------------------------------------------------------

@@ -9,12 +9,14 @@
 
 using namespace vantor::access;
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_traceRoute(JNIEnv* env, jclass, jint, jint, jint, jint, jobject)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_traceRoute(JNIEnv* env, jclass, jint,
+                                                                                         jint, jint, jint, jobject)
 {
     throwNotImplemented(env, "traceRoute");
 }
 
-jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_startBroadcast(JNIEnv* env, jclass, jint, jstring)
+jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_startBroadcast(JNIEnv* env, jclass, jint,
+                                                                                              jstring)
 {
     throwNotImplemented(env, "startBroadcast");
     return 0;

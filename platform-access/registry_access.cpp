@@ -63,8 +63,7 @@ struct RegistryApi<wchar_t> {
     }
     static LSTATUS create(HKEY root, const wchar_t* path, HKEY* key)
     {
-        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                               nullptr);
+        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key, nullptr);
     }
     static LSTATUS set(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
@@ -97,8 +96,7 @@ struct RegistryApi<char> {
     }
     static LSTATUS create(HKEY root, const char* path, HKEY* key)
     {
-        return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                               nullptr);
+        return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key, nullptr);
     }
     static LSTATUS set(HKEY key, const char* name, DWORD type, const void* data, DWORD size)
     {
@@ -115,10 +113,7 @@ struct RegistryApi<char> {
         return ExpandEnvironmentStringsA(text, out, capacity);
     }
     // `text` is terminated at `length`; the bytes go to Java as they are.
-    static jstring toJava(JNIEnv* env, const char* text, std::size_t)
-    {
-        return newJavaString(env, text);
-    }
+    static jstring toJava(JNIEnv* env, const char* text, std::size_t) { return newJavaString(env, text); }
 };
 
 // Value data as read by the query. One unit more than the 1,024 bytes the
@@ -185,8 +180,7 @@ jstring readStringValue(JNIEnv* env, jint rootNumber, jstring subKey, jstring va
             return newJavaString(env, data.units, data.size / sizeof(wchar_t));
         }
         break;
-    case StringReading::TypeMismatch:
-        break;
+    case StringReading::TypeMismatch: break;
     }
     throwAccessException(env, "readValue", "type mismach");
     return nullptr;
@@ -266,8 +260,7 @@ void writeWordValue(JNIEnv* env, jint rootNumber, jstring subKey, jstring valueN
     }
     const auto number = static_cast<std::uint32_t>(value);
     const unsigned char bytes[4] = {static_cast<unsigned char>(number), static_cast<unsigned char>(number >> 8),
-                                    static_cast<unsigned char>(number >> 16),
-                                    static_cast<unsigned char>(number >> 24)};
+                                    static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)};
     if (Api::set(key.get(), name, kRegNumber, bytes, sizeof bytes) != ERROR_SUCCESS) {
         throwAccessException(env, "writeWordValue", "RegSetValueEx failed");
     }
@@ -408,14 +401,18 @@ using namespace vantor::access;
 
 // --- the six operations with a narrow and a wide form -----------------------
 
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueA(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueA(JNIEnv* env, jclass,
+                                                                                                  jint root,
+                                                                                                  jstring subKey,
+                                                                                                  jstring valueName)
 {
     return readStringValue<char>(env, root, subKey, valueName);
 }
 
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueW(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueW(JNIEnv* env, jclass,
+                                                                                                  jint root,
+                                                                                                  jstring subKey,
+                                                                                                  jstring valueName)
 {
     return readStringValue<wchar_t>(env, root, subKey, valueName);
 }
@@ -429,20 +426,23 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
                             env, clazz, root, subKey, valueName);
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA(JNIEnv* env, jclass,
+                                                                                             jint root, jstring subKey,
+                                                                                             jstring valueName)
 {
     return readWordValue<char>(env, root, subKey, valueName);
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueW(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueW(JNIEnv* env, jclass,
+                                                                                             jint root, jstring subKey,
+                                                                                             jstring valueName)
 {
     return readWordValue<wchar_t>(env, root, subKey, valueName);
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValue(
-    JNIEnv* env, jclass clazz, jint root, jstring subKey, jstring valueName)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValue(JNIEnv* env, jclass clazz,
+                                                                                            jint root, jstring subKey,
+                                                                                            jstring valueName)
 {
     return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA(
                             env, clazz, root, subKey, valueName)
@@ -467,85 +467,94 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_wr
 {
     if (narrowMode) {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueA(env, clazz, root, subKey,
-                                                                                          valueName, value);
+                                                                                           valueName, value);
     } else {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueW(env, clazz, root, subKey,
-                                                                                          valueName, value);
+                                                                                           valueName, value);
     }
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName, jint value)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA(JNIEnv* env, jclass,
+                                                                                              jint root, jstring subKey,
+                                                                                              jstring valueName,
+                                                                                              jint value)
 {
     writeWordValue<char>(env, root, subKey, valueName, value);
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName, jint value)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW(JNIEnv* env, jclass,
+                                                                                              jint root, jstring subKey,
+                                                                                              jstring valueName,
+                                                                                              jint value)
 {
     writeWordValue<wchar_t>(env, root, subKey, valueName, value);
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValue(
-    JNIEnv* env, jclass clazz, jint root, jstring subKey, jstring valueName, jint value)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValue(JNIEnv* env, jclass clazz,
+                                                                                             jint root, jstring subKey,
+                                                                                             jstring valueName,
+                                                                                             jint value)
 {
     if (narrowMode) {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA(env, clazz, root, subKey,
-                                                                                        valueName, value);
+                                                                                         valueName, value);
     } else {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW(env, clazz, root, subKey,
-                                                                                        valueName, value);
+                                                                                         valueName, value);
     }
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA(JNIEnv* env, jclass,
-                                                                                      jint root, jstring subKey,
-                                                                                      jboolean withSubKeys)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA(JNIEnv* env, jclass, jint root,
+                                                                                         jstring subKey,
+                                                                                         jboolean withSubKeys)
 {
     deleteKey<char>(env, root, subKey, withSubKeys);
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW(JNIEnv* env, jclass,
-                                                                                      jint root, jstring subKey,
-                                                                                      jboolean withSubKeys)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW(JNIEnv* env, jclass, jint root,
+                                                                                         jstring subKey,
+                                                                                         jboolean withSubKeys)
 {
     deleteKey<wchar_t>(env, root, subKey, withSubKeys);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKey(JNIEnv* env, jclass clazz,
-                                                                                     jint root, jstring subKey,
-                                                                                     jboolean withSubKeys)
+                                                                                        jint root, jstring subKey,
+                                                                                        jboolean withSubKeys)
 {
     if (narrowMode) {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA(env, clazz, root, subKey,
-                                                                                   withSubKeys);
+                                                                                    withSubKeys);
     } else {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW(env, clazz, root, subKey,
-                                                                                   withSubKeys);
+                                                                                    withSubKeys);
     }
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA(JNIEnv* env, jclass,
+                                                                                           jint root, jstring subKey,
+                                                                                           jstring valueName)
 {
     deleteValue<char>(env, root, subKey, valueName);
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW(
-    JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW(JNIEnv* env, jclass,
+                                                                                           jint root, jstring subKey,
+                                                                                           jstring valueName)
 {
     deleteValue<wchar_t>(env, root, subKey, valueName);
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValue(
-    JNIEnv* env, jclass clazz, jint root, jstring subKey, jstring valueName)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValue(JNIEnv* env, jclass clazz,
+                                                                                          jint root, jstring subKey,
+                                                                                          jstring valueName)
 {
     if (narrowMode) {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA(env, clazz, root, subKey,
-                                                                                     valueName);
+                                                                                      valueName);
     } else {
         Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW(env, clazz, root, subKey,
-                                                                                     valueName);
+                                                                                      valueName);
     }
 }
 
@@ -554,10 +563,9 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_de
 // String[] of the key's sub-key names, in enumeration order. An index whose
 // enumeration fails (the sub-key went away after the count was taken) stays
 // null.
-jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getRegSubKeys(JNIEnv* env,
-                                                                                                 jclass,
-                                                                                                 jint root,
-                                                                                                 jstring subKey)
+jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getRegSubKeys(JNIEnv* env, jclass,
+                                                                                                    jint root,
+                                                                                                    jstring subKey)
 {
     Listing listing(env, "java/lang/String");
     if (!listing.ready()) {
@@ -565,8 +573,8 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
     }
     DWORD count = 0;
     if (!listing.open(root, subKey) ||
-        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
         return listing.takeEmpty();
     }
     const jobjectArray names = listing.newArray(count);
@@ -594,9 +602,8 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
 // enumeration fails altogether (the value went away after the count was
 // taken) stays null in both elements.
 jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getRegKeyValues(JNIEnv* env,
-                                                                                                   jclass,
-                                                                                                   jint root,
-                                                                                                   jstring subKey)
+                                                                                                      jclass, jint root,
+                                                                                                      jstring subKey)
 {
     Listing listing(env, "java/lang/Object");
     if (!listing.ready()) {
@@ -604,8 +611,8 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
     }
     DWORD count = 0;
     if (!listing.open(root, subKey) ||
-        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
         return listing.takeEmpty();
     }
     const jobjectArray values = listing.newArray(2 * count);

@@ -91,7 +91,10 @@ protected:
         return {type, bytes};
     }
 
-    CallResult readString(const std::wstring& name) { return m_library->call("readStringValue", {kCurrentUser, path(), name}); }
+    CallResult readString(const std::wstring& name)
+    {
+        return m_library->call("readStringValue", {kCurrentUser, path(), name});
+    }
 
     JniHost m_host;
     NativeLibrary* m_library = nullptr;
@@ -108,8 +111,7 @@ TEST_F(RegistryAccess, ReadsTextAndTheFirstTextOfAList)
     EXPECT_EQ(Value::ofString(L"a"), readString(L"list").value);
     // The default value of the key itself: a null name.
     m_sandbox.setString(L"", L"default");
-    EXPECT_EQ(Value::ofString(L"default"),
-              m_library->call("readStringValue", {kCurrentUser, path(), nullptr}).value);
+    EXPECT_EQ(Value::ofString(L"default"), m_library->call("readStringValue", {kCurrentUser, path(), nullptr}).value);
 }
 
 TEST_F(RegistryAccess, ExpandsEnvironmentReferences)
@@ -119,7 +121,8 @@ TEST_F(RegistryAccess, ExpandsEnvironmentReferences)
     ExpandEnvironmentStringsW(L"%SystemRoot%\\fonts", expected, MAX_PATH);
     ASSERT_NE(std::wstring(expected), L"%SystemRoot%\\fonts");
     EXPECT_EQ(Value::ofString(expected), readString(L"expand").value);
-    EXPECT_EQ(Value::ofString(expected), m_library->callNarrow("readStringValue", {kCurrentUser, path(), L"expand"}).value);
+    EXPECT_EQ(Value::ofString(expected),
+              m_library->callNarrow("readStringValue", {kCurrentUser, path(), L"expand"}).value);
 }
 
 TEST_F(RegistryAccess, ExpansionThatDoesNotFitIsAFailureNotACutText)
@@ -253,8 +256,7 @@ TEST_F(RegistryAccess, NarrowFormsKeepTheLowByteOfEachCharacter)
     // U+0141 becomes 0x41; U+0100 becomes a zero byte, which ends the text.
     EXPECT_TRUE(threwNothing(m_library->callNarrow("writeStringValue", {kCurrentUser, path(), L"low", L"x\u0141y"})));
     EXPECT_EQ(Value::ofString(L"xAy"), readString(L"low").value);
-    EXPECT_TRUE(
-        threwNothing(m_library->callNarrow("writeStringValue", {kCurrentUser, path(), L"cut", L"ab\u0100cd"})));
+    EXPECT_TRUE(threwNothing(m_library->callNarrow("writeStringValue", {kCurrentUser, path(), L"cut", L"ab\u0100cd"})));
     EXPECT_EQ(Value::ofString(L"ab"), readString(L"cut").value);
     EXPECT_EQ(Value::ofString(L"ab"), m_library->callNarrow("readStringValue", {kCurrentUser, path(), L"cut"}).value);
 }
@@ -290,8 +292,8 @@ TEST_F(RegistryAccess, OverLongSubKeyTouchesNothing)
                                           ? std::vector<Arg>{kCurrentUser, over, L"v", L"x"}
                                           : std::vector<Arg>{kCurrentUser, over, L"v", 1};
         EXPECT_TRUE(threwAccess(m_library->call(method, args), L"jstringToChars", L"jstring truncation occurred"));
-        EXPECT_TRUE(threwAccess(m_library->callNarrow(method, args), L"jstringToChars",
-                                L"jstring truncation occurred"));
+        EXPECT_TRUE(
+            threwAccess(m_library->callNarrow(method, args), L"jstringToChars", L"jstring truncation occurred"));
     }
     EXPECT_FALSE(keyExists(L"deep"));
     EXPECT_TRUE(threwAccess(m_library->call("getRegSubKeys", {kCurrentUser, over}), L"jstringToChars",
@@ -318,8 +320,7 @@ TEST_F(RegistryAccess, UnknownRootsFailEveryOperationAndTouchNothing)
         };
         for (const auto& [method, args] : calls) {
             EXPECT_TRUE(threwAccess(m_library->call(method, args), L"readValue", L"unsupported type")) << method;
-            EXPECT_TRUE(threwAccess(m_library->callNarrow(method, args), L"readValue", L"unsupported type"))
-                << method;
+            EXPECT_TRUE(threwAccess(m_library->callNarrow(method, args), L"readValue", L"unsupported type")) << method;
         }
         for (const char* method : {"getRegSubKeys", "getRegKeyValues"}) {
             const CallResult listed = m_library->call(method, {root, L"Software"});
@@ -380,8 +381,8 @@ TEST_F(RegistryAccess, AnEmptySubKeyNeverEmptiesARootKey)
                      nullptr);
     RegCloseKey(root);
 
-    EXPECT_TRUE(threwAccess(m_library->call("deleteKey", {kCurrentConfig, L"", true}), L"deleteKey",
-                            L"SHDeleteKey failed"));
+    EXPECT_TRUE(
+        threwAccess(m_library->call("deleteKey", {kCurrentConfig, L"", true}), L"deleteKey", L"SHDeleteKey failed"));
     EXPECT_TRUE(threwAccess(m_library->callNarrow("deleteKey", {kCurrentConfig, nullptr, true}), L"deleteKey",
                             L"SHDeleteKey failed"));
     EXPECT_TRUE(threwAccess(m_library->call("deleteKey", {kCurrentConfig, nullptr, false}), L"deleteKey",

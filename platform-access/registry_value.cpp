@@ -7,14 +7,14 @@ namespace vantor::access {
 StringReading stringReadingFor(std::uint32_t type, bool wide) noexcept
 {
     switch (type) {
-        case kRegText:
-        case kRegTextList: return StringReading::FirstText;
-        case kRegExpandText: return StringReading::ExpandedText;
-        case kRegBinary:
-            // Only the wide form can hand raw bytes to Java (as UTF-16 units);
-            // the narrow form has no such reading.
-            return wide ? StringReading::RawUnits : StringReading::TypeMismatch;
-        default: return StringReading::TypeMismatch;
+    case kRegText:
+    case kRegTextList: return StringReading::FirstText;
+    case kRegExpandText: return StringReading::ExpandedText;
+    case kRegBinary:
+        // Only the wide form can hand raw bytes to Java (as UTF-16 units);
+        // the narrow form has no such reading.
+        return wide ? StringReading::RawUnits : StringReading::TypeMismatch;
+    default: return StringReading::TypeMismatch;
     }
 }
 

@@ -717,78 +717,77 @@ jvalue callCore(JNIEnv* env, const char* function, CallKind kind, jobject target
 // variadic, va_list and jvalue-array arguments.
 #define HOST_CALL_FAMILY(Name, jtype, field, code)                                                                  \
     jtype JNICALL call##Name##Method(JNIEnv* env, jobject obj, jmethodID id, ...)                                   \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_start(list, id);                                                                                        \
-        const jvalue r = callCore(env, "Call" #Name "Method", CallKind::Virtual, obj, nullptr, id,                \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL call##Name##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args)                        \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_copy(list, args);                                                                                       \
-        const jvalue r = callCore(env, "Call" #Name "MethodV", CallKind::Virtual, obj, nullptr, id,               \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL call##Name##MethodA(JNIEnv* env, jobject obj, jmethodID id, const jvalue* args)                  \
-    {                                                                                                              \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_start(list, id);                                                                                         \
+        const jvalue r = callCore(env, "Call" #Name "Method", CallKind::Virtual, obj, nullptr, id,                  \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL call##Name##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args)                         \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_copy(list, args);                                                                                        \
+        const jvalue r = callCore(env, "Call" #Name "MethodV", CallKind::Virtual, obj, nullptr, id,                 \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL call##Name##MethodA(JNIEnv* env, jobject obj, jmethodID id, const jvalue* args)                   \
+    {                                                                                                               \
         return callCore(env, "Call" #Name "MethodA", CallKind::Virtual, obj, nullptr, id, ArgSource{nullptr, args}, \
-                        code)                                                                                      \
-            .field;                                                                                                \
-    }                                                                                                              \
-    jtype JNICALL callNonvirtual##Name##Method(JNIEnv* env, jobject obj, jclass clazz, jmethodID id, ...)          \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_start(list, id);                                                                                        \
-        const jvalue r = callCore(env, "CallNonvirtual" #Name "Method", CallKind::Nonvirtual, obj, clazz, id,     \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL callNonvirtual##Name##MethodV(JNIEnv* env, jobject obj, jclass clazz, jmethodID id,              \
-                                                va_list args)                                                      \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_copy(list, args);                                                                                       \
-        const jvalue r = callCore(env, "CallNonvirtual" #Name "MethodV", CallKind::Nonvirtual, obj, clazz, id,    \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL callNonvirtual##Name##MethodA(JNIEnv* env, jobject obj, jclass clazz, jmethodID id,              \
-                                                const jvalue* args)                                                \
-    {                                                                                                              \
-        return callCore(env, "CallNonvirtual" #Name "MethodA", CallKind::Nonvirtual, obj, clazz, id,              \
-                        ArgSource{nullptr, args}, code)                                                            \
-            .field;                                                                                                \
-    }                                                                                                              \
-    jtype JNICALL callStatic##Name##Method(JNIEnv* env, jclass clazz, jmethodID id, ...)                           \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_start(list, id);                                                                                        \
-        const jvalue r = callCore(env, "CallStatic" #Name "Method", CallKind::Static, nullptr, clazz, id,         \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL callStatic##Name##MethodV(JNIEnv* env, jclass clazz, jmethodID id, va_list args)                 \
-    {                                                                                                              \
-        va_list list;                                                                                              \
-        va_copy(list, args);                                                                                       \
-        const jvalue r = callCore(env, "CallStatic" #Name "MethodV", CallKind::Static, nullptr, clazz, id,        \
-                                  ArgSource{&list, nullptr}, code);                                                \
-        va_end(list);                                                                                              \
-        return r.field;                                                                                            \
-    }                                                                                                              \
-    jtype JNICALL callStatic##Name##MethodA(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* args)           \
-    {                                                                                                              \
-        return callCore(env, "CallStatic" #Name "MethodA", CallKind::Static, nullptr, clazz, id,                  \
-                        ArgSource{nullptr, args}, code)                                                            \
-            .field;                                                                                                \
+                        code)                                                                                       \
+            .field;                                                                                                 \
+    }                                                                                                               \
+    jtype JNICALL callNonvirtual##Name##Method(JNIEnv* env, jobject obj, jclass clazz, jmethodID id, ...)           \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_start(list, id);                                                                                         \
+        const jvalue r = callCore(env, "CallNonvirtual" #Name "Method", CallKind::Nonvirtual, obj, clazz, id,       \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL callNonvirtual##Name##MethodV(JNIEnv* env, jobject obj, jclass clazz, jmethodID id, va_list args) \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_copy(list, args);                                                                                        \
+        const jvalue r = callCore(env, "CallNonvirtual" #Name "MethodV", CallKind::Nonvirtual, obj, clazz, id,      \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL callNonvirtual##Name##MethodA(JNIEnv* env, jobject obj, jclass clazz, jmethodID id,               \
+                                                const jvalue* args)                                                 \
+    {                                                                                                               \
+        return callCore(env, "CallNonvirtual" #Name "MethodA", CallKind::Nonvirtual, obj, clazz, id,                \
+                        ArgSource{nullptr, args}, code)                                                             \
+            .field;                                                                                                 \
+    }                                                                                                               \
+    jtype JNICALL callStatic##Name##Method(JNIEnv* env, jclass clazz, jmethodID id, ...)                            \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_start(list, id);                                                                                         \
+        const jvalue r = callCore(env, "CallStatic" #Name "Method", CallKind::Static, nullptr, clazz, id,           \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL callStatic##Name##MethodV(JNIEnv* env, jclass clazz, jmethodID id, va_list args)                  \
+    {                                                                                                               \
+        va_list list;                                                                                               \
+        va_copy(list, args);                                                                                        \
+        const jvalue r = callCore(env, "CallStatic" #Name "MethodV", CallKind::Static, nullptr, clazz, id,          \
+                                  ArgSource{&list, nullptr}, code);                                                 \
+        va_end(list);                                                                                               \
+        return r.field;                                                                                             \
+    }                                                                                                               \
+    jtype JNICALL callStatic##Name##MethodA(JNIEnv* env, jclass clazz, jmethodID id, const jvalue* args)            \
+    {                                                                                                               \
+        return callCore(env, "CallStatic" #Name "MethodA", CallKind::Static, nullptr, clazz, id,                    \
+                        ArgSource{nullptr, args}, code)                                                             \
+            .field;                                                                                                 \
     }
 
 HOST_CALL_FAMILY(Object, jobject, l, 'L')
@@ -835,8 +834,7 @@ void JNICALL callNonvirtualVoidMethodV(JNIEnv* env, jobject obj, jclass clazz, j
 {
     va_list list;
     va_copy(list, args);
-    callCore(env, "CallNonvirtualVoidMethodV", CallKind::Nonvirtual, obj, clazz, id, ArgSource{&list, nullptr},
-             'V');
+    callCore(env, "CallNonvirtualVoidMethodV", CallKind::Nonvirtual, obj, clazz, id, ArgSource{&list, nullptr}, 'V');
     va_end(list);
 }
 
@@ -1014,10 +1012,11 @@ void JNICALL releaseStringUTFChars(JNIEnv* env, jstring string, const char* char
 
 bool regionFits(Entry& e, const ObjectPtr& target, jsize start, jsize length)
 {
-    if (start < 0 || length < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(length) > target->text.size()) {
-        e.raise("java/lang/StringIndexOutOfBoundsException",
-                L"start " + std::to_wstring(start) + L", length " + std::to_wstring(length) + L", string length " +
-                    std::to_wstring(target->text.size()));
+    if (start < 0 || length < 0 ||
+        static_cast<std::size_t>(start) + static_cast<std::size_t>(length) > target->text.size()) {
+        e.raise("java/lang/StringIndexOutOfBoundsException", L"start " + std::to_wstring(start) + L", length " +
+                                                                 std::to_wstring(length) + L", string length " +
+                                                                 std::to_wstring(target->text.size()));
         return false;
     }
     return true;
@@ -1048,8 +1047,8 @@ void JNICALL getStringUTFRegion(JNIEnv* env, jstring string, jsize start, jsize 
         e.violation("null buffer");
         return;
     }
-    const std::string bytes = toModifiedUtf8(target->text.substr(static_cast<std::size_t>(start),
-                                                                  static_cast<std::size_t>(length)));
+    const std::string bytes =
+        toModifiedUtf8(target->text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length)));
     std::memcpy(buffer, bytes.c_str(), bytes.size() + 1);
 }
 
@@ -1087,9 +1086,9 @@ jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass elementCla
 bool indexFits(Entry& e, const ObjectPtr& array, jsize index)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= array->elements.size()) {
-        e.raise("java/lang/ArrayIndexOutOfBoundsException",
-                L"Index " + std::to_wstring(index) + L" out of bounds for length " +
-                    std::to_wstring(array->elements.size()));
+        e.raise("java/lang/ArrayIndexOutOfBoundsException", L"Index " + std::to_wstring(index) +
+                                                                L" out of bounds for length " +
+                                                                std::to_wstring(array->elements.size()));
         return false;
     }
     return true;
@@ -1205,15 +1204,15 @@ JNINativeInterface_ buildNativeInterface()
     table.GetStaticMethodID = getStaticMethodID;
     table.GetFieldID = getFieldID;
     table.GetStaticFieldID = getStaticFieldID;
-#define HOST_SET_CALLS(Name)                                                      \
-    table.Call##Name##Method = call##Name##Method;                                \
-    table.Call##Name##MethodV = call##Name##MethodV;                              \
-    table.Call##Name##MethodA = call##Name##MethodA;                              \
-    table.CallNonvirtual##Name##Method = callNonvirtual##Name##Method;            \
-    table.CallNonvirtual##Name##MethodV = callNonvirtual##Name##MethodV;          \
-    table.CallNonvirtual##Name##MethodA = callNonvirtual##Name##MethodA;          \
-    table.CallStatic##Name##Method = callStatic##Name##Method;                    \
-    table.CallStatic##Name##MethodV = callStatic##Name##MethodV;                  \
+#define HOST_SET_CALLS(Name)                                             \
+    table.Call##Name##Method = call##Name##Method;                       \
+    table.Call##Name##MethodV = call##Name##MethodV;                     \
+    table.Call##Name##MethodA = call##Name##MethodA;                     \
+    table.CallNonvirtual##Name##Method = callNonvirtual##Name##Method;   \
+    table.CallNonvirtual##Name##MethodV = callNonvirtual##Name##MethodV; \
+    table.CallNonvirtual##Name##MethodA = callNonvirtual##Name##MethodA; \
+    table.CallStatic##Name##Method = callStatic##Name##Method;           \
+    table.CallStatic##Name##MethodV = callStatic##Name##MethodV;         \
     table.CallStatic##Name##MethodA = callStatic##Name##MethodA;
     HOST_SET_CALLS(Object)
     HOST_SET_CALLS(Boolean)
@@ -1318,11 +1317,8 @@ jint JNICALL getEnv(JavaVM* vm, void** penv, jint version)
     case JNI_VERSION_1_2:
     case JNI_VERSION_1_4:
     case JNI_VERSION_1_6:
-    case JNI_VERSION_1_8:
-        break;
-    default:
-        *penv = nullptr;
-        return JNI_EVERSION;
+    case JNI_VERSION_1_8: break;
+    default: *penv = nullptr; return JNI_EVERSION;
     }
     ThreadState* state = owner->currentThreadState();
     *penv = state ? &state->block.env : nullptr;

@@ -117,8 +117,7 @@ std::uint64_t callRaw(void* function, const std::vector<std::uint64_t>& args)
     std::uint64_t a[16] = {};
     std::copy(args.begin(), args.end(), a);
     const auto native = reinterpret_cast<RawNative>(function);
-    return native(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13], a[14],
-                  a[15]);
+    return native(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13], a[14], a[15]);
 }
 
 }  // namespace
@@ -262,8 +261,8 @@ void* NativeLibrary::findNative(const DeclaredNative& native)
     if (FARPROC found = GetProcAddress(m_module, name.c_str())) {
         return reinterpret_cast<void*>(found);
     }
-    const std::string parameters =
-        native.signature.substr(1, native.signature.find(')') == std::string::npos ? 0 : native.signature.find(')') - 1);
+    const std::string parameters = native.signature.substr(
+        1, native.signature.find(')') == std::string::npos ? 0 : native.signature.find(')') - 1);
     const std::string longName = name + "__" + jniEscape(parameters);
     return reinterpret_cast<void*>(GetProcAddress(m_module, longName.c_str()));
 }
@@ -347,8 +346,8 @@ JniHost::~JniHost()
 
 NativeLibrary& JniHost::load(const std::wstring& path, const std::wstring& header)
 {
-    auto library = std::unique_ptr<NativeLibrary>(
-        new NativeLibrary(*this, path.empty() ? testing::binPath(L"vreg64.dll") : path));
+    auto library =
+        std::unique_ptr<NativeLibrary>(new NativeLibrary(*this, path.empty() ? testing::binPath(L"vreg64.dll") : path));
     library->m_natives = readJniHeader(header.empty() ? interfaceHeaderPath() : header);
     if (library->m_natives.empty()) {
         ADD_FAILURE() << "no native methods found in the generated header "
@@ -359,8 +358,8 @@ NativeLibrary& JniHost::load(const std::wstring& path, const std::wstring& heade
         // JNI_OnLoad, when the library has one, runs first and names the JNI
         // version it needs.
         using OnLoad = jint(JNICALL*)(JavaVM*, void*);
-        if (auto onLoad = reinterpret_cast<OnLoad>(
-                reinterpret_cast<void*>(GetProcAddress(library->m_module, "JNI_OnLoad")))) {
+        if (auto onLoad =
+                reinterpret_cast<OnLoad>(reinterpret_cast<void*>(GetProcAddress(library->m_module, "JNI_OnLoad")))) {
             const jint version = onLoad(vm(), nullptr);
             if (version > JNI_VERSION_1_8) {
                 ADD_FAILURE() << "JNI_OnLoad asks for an unsupported JNI version " << std::hex << version;
@@ -371,8 +370,7 @@ NativeLibrary& JniHost::load(const std::wstring& path, const std::wstring& heade
             if (library->m_bound[i] == nullptr) {
                 std::lock_guard<std::mutex> lock(m_vm->mutex);
                 m_vm->violation("UnsatisfiedLinkError: no export for " + library->m_natives[i].method +
-                                library->m_natives[i].signature + " (" + shortName(library->m_natives[i].method) +
-                                ")");
+                                library->m_natives[i].signature + " (" + shortName(library->m_natives[i].method) + ")");
             }
         }
     }
@@ -575,8 +573,7 @@ CallResult JniHost::invoke(void* function, const DeclaredNative& native, const s
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
         if (!fits) {
             ADD_FAILURE() << native.method << ": argument " << (i + 1) << " (" << arg.describe()

@@ -42,8 +42,8 @@ std::string utf8(const std::wstring& text)
     if (text.empty()) {
         return {};
     }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
     return bytes;
@@ -117,8 +117,7 @@ std::int32_t Value::intValue() const
 
 std::int64_t Value::longValue() const
 {
-    if (m_kind != Kind::Long && m_kind != Kind::LongObject && m_kind != Kind::Int &&
-        m_kind != Kind::IntegerObject) {
+    if (m_kind != Kind::Long && m_kind != Kind::LongObject && m_kind != Kind::Int && m_kind != Kind::IntegerObject) {
         wrongKind(*this, "long");
         return 0;
     }
@@ -209,10 +208,8 @@ bool operator==(const Value& a, const Value& b)
     }
     switch (a.m_kind) {
     case Value::Kind::Void:
-    case Value::Kind::Null:
-        return true;
-    case Value::Kind::Object:
-        return a.m_className == b.m_className;
+    case Value::Kind::Null: return true;
+    case Value::Kind::Object: return a.m_className == b.m_className;
     default:
         return a.m_number == b.m_number && a.m_text == b.m_text && a.m_elements == b.m_elements &&
                a.m_entries == b.m_entries;

@@ -186,8 +186,7 @@ ClassInfo* Vm::classNamed(const std::string& name)
 
 ClassInfo* Vm::arrayOf(ClassInfo* component)
 {
-    const std::string name =
-        component->name[0] == '[' ? "[" + component->name : "[L" + component->name + ";";
+    const std::string name = component->name[0] == '[' ? "[" + component->name : "[L" + component->name + ";";
     const auto found = m_classes.find(name);
     if (found != m_classes.end()) {
         return found->second.get();
@@ -309,9 +308,8 @@ void Vm::defineClasses()
     object->mirror->type = classClass;
     classClass->mirror->type = classClass;
 
-    addMethod(object, "<init>", "()V", false, [](Vm&, ThreadState&, const ObjectPtr&, const std::vector<Slot>&) {
-        return nothing();
-    });
+    addMethod(object, "<init>", "()V", false,
+              [](Vm&, ThreadState&, const ObjectPtr&, const std::vector<Slot>&) { return nothing(); });
     addMethod(object, "equals", "(Ljava/lang/Object;)Z", false,
               [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>& args) {
                   return returning(javaEquals(self, args[0].o) ? 1 : 0);
@@ -338,23 +336,20 @@ void Vm::defineClasses()
     addMethod(string, "length", "()I", false, [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>&) {
         return returning(static_cast<std::int64_t>(self->text.size()));
     });
-    addMethod(string, "isEmpty", "()Z", false,
-              [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>&) {
-                  return returning(self->text.empty() ? 1 : 0);
-              });
+    addMethod(string, "isEmpty", "()Z", false, [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>&) {
+        return returning(self->text.empty() ? 1 : 0);
+    });
 
     // The Throwable hierarchy, each class with the constructors () and
     // (String).
     ClassInfo* throwable = define("java/lang/Throwable", object, Shape::Throwable);
-    addMethod(throwable, "getMessage", "()Ljava/lang/String;", false,
-              [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>&) {
-                  return returning(self->message);
-              });
+    addMethod(
+        throwable, "getMessage", "()Ljava/lang/String;", false,
+        [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>&) { return returning(self->message); });
     auto throwableClass = [&](const std::string& name, ClassInfo* super) {
         ClassInfo* type = name == "java/lang/Throwable" ? throwable : define(name, super, Shape::Throwable);
-        addMethod(type, "<init>", "()V", false, [](Vm&, ThreadState&, const ObjectPtr&, const std::vector<Slot>&) {
-            return nothing();
-        });
+        addMethod(type, "<init>", "()V", false,
+                  [](Vm&, ThreadState&, const ObjectPtr&, const std::vector<Slot>&) { return nothing(); });
         addMethod(type, "<init>", "(Ljava/lang/String;)V", false,
                   [](Vm&, ThreadState&, const ObjectPtr& self, const std::vector<Slot>& args) {
                       self->message = args[0].o;
@@ -462,7 +457,8 @@ void Vm::defineClasses()
 
     auto withCapacity = [](Vm& vm, ThreadState&, const ObjectPtr&, const std::vector<Slot>& args) {
         if (args[0].i < 0) {
-            return throwing(vm, "java/lang/IllegalArgumentException", L"Illegal Capacity: " + std::to_wstring(args[0].i));
+            return throwing(vm, "java/lang/IllegalArgumentException",
+                            L"Illegal Capacity: " + std::to_wstring(args[0].i));
         }
         return nothing();
     };
@@ -626,13 +622,10 @@ bool Vm::javaEquals(const ObjectPtr& a, const ObjectPtr& b)
     }
     switch (a->shape) {
     case Shape::String:
-    case Shape::File:
-        return a->text == b->text;
+    case Shape::File: return a->text == b->text;
     case Shape::Long:
-    case Shape::Integer:
-        return a->number == b->number;
-    default:
-        return false;
+    case Shape::Integer: return a->number == b->number;
+    default: return false;
     }
 }
 
@@ -683,8 +676,7 @@ Value Vm::snapshot(const ObjectPtr& object, int depth) const
         value.setText(object->message ? object->message->text : L"");
         return value;
     }
-    default:
-        return Value::ofKind(Value::Kind::Object, name);
+    default: return Value::ofKind(Value::Kind::Object, name);
     }
 }
 
@@ -701,8 +693,7 @@ std::string Vm::describe(const ObjectPtr& object) const
 
 // --- references -------------------------------------------------------------
 
-jobject Vm::newRef(ThreadState& thread, const ObjectPtr& object, RefKind kind, const std::string& origin,
-                   bool argument)
+jobject Vm::newRef(ThreadState& thread, const ObjectPtr& object, RefKind kind, const std::string& origin, bool argument)
 {
     if (object == nullptr) {
         return nullptr;

@@ -67,7 +67,7 @@ struct ClassInfo {
     std::vector<ClassInfo*> interfaces;
     bool isInterface = false;
     bool isAbstract = false;
-    Shape shape = Shape::Plain;  // of the instances that NewObject makes
+    Shape shape = Shape::Plain;      // of the instances that NewObject makes
     ClassInfo* component = nullptr;  // arrays
     std::vector<std::unique_ptr<MethodInfo>> methods;
     ObjectPtr mirror;  // the java.lang.Class object
@@ -85,7 +85,7 @@ struct RefSlot {
     std::size_t frame = 0;         // locals: index of the frame that holds it
     bool argument = false;         // made by the host for a native's parameter
     ObjectPtr target;
-    std::string origin;            // the JNI function that made it
+    std::string origin;  // the JNI function that made it
 };
 
 struct Frame {
@@ -127,8 +127,8 @@ struct ThreadState {
     DWORD threadId = 0;
     bool javaThread = false;  // made by the host for its calls (not attached)
     bool alive = true;
-    int nativeDepth = 0;      // host-made native calls running on it
-    std::size_t floor = 0;    // index of the frame of the running native (or of the attach)
+    int nativeDepth = 0;    // host-made native calls running on it
+    std::size_t floor = 0;  // index of the frame of the running native (or of the attach)
     std::vector<Frame> frames;
     ObjectPtr pending;
     int critical = 0;

@@ -65,10 +65,10 @@ TEST_F(JniHostTest, CollectionsNumbersAndFilesBehaveAsInJava)
         jobject replaced = env->CallObjectMethod(map, put, listKey, list);
         EXPECT_TRUE(env->IsSameObject(replaced, number));
 
-        for (jobject local : {static_cast<jobject>(mapClass), static_cast<jobject>(longClass), number,
-                              static_cast<jobject>(key), static_cast<jobject>(listClass), list,
-                              static_cast<jobject>(fileClass), static_cast<jobject>(path), file,
-                              static_cast<jobject>(listKey), replaced}) {
+        for (jobject local :
+             {static_cast<jobject>(mapClass), static_cast<jobject>(longClass), number, static_cast<jobject>(key),
+              static_cast<jobject>(listClass), list, static_cast<jobject>(fileClass), static_cast<jobject>(path), file,
+              static_cast<jobject>(listKey), replaced}) {
             env->DeleteLocalRef(local);
         }
         return map;
@@ -102,9 +102,9 @@ TEST_F(JniHostTest, ObjectArraysCheckBoundsAndElementTypes)
         jclass storeError = env->FindClass("java/lang/ArrayStoreException");
         EXPECT_TRUE(env->IsInstanceOf(stored, storeError));
         EXPECT_EQ(2, env->GetArrayLength(array));
-        for (jobject local : {static_cast<jobject>(stringClass), static_cast<jobject>(text),
-                              static_cast<jobject>(integerClass), number, static_cast<jobject>(stored),
-                              static_cast<jobject>(storeError)}) {
+        for (jobject local :
+             {static_cast<jobject>(stringClass), static_cast<jobject>(text), static_cast<jobject>(integerClass), number,
+              static_cast<jobject>(stored), static_cast<jobject>(storeError)}) {
             env->DeleteLocalRef(local);
         }
         return array;
@@ -321,7 +321,8 @@ TEST_F(JniHostTest, StringCharactersAreAnUnterminatedCopyThatMustBeReleased)
         env->DeleteLocalRef(text);
         return nullptr;
     });
-    EXPECT_TRUE(mentions(violations, "ReleaseStringUTFChars: characters that were not handed out")) << joined(violations);
+    EXPECT_TRUE(mentions(violations, "ReleaseStringUTFChars: characters that were not handed out"))
+        << joined(violations);
 }
 
 TEST_F(JniHostTest, ModifiedUtf8RoundTrips)

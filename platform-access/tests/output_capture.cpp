@@ -19,8 +19,8 @@ struct OutputCapture::Stream {
         GetTempFileNameW(folder, L"out", 0, path);
         m_path = path;
         const HANDLE handle =
-            CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+            CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             ADD_FAILURE() << "cannot create the capture file";
             return;
@@ -50,8 +50,9 @@ struct OutputCapture::Stream {
     {
         std::fflush(m_file);
         std::string bytes;
-        const HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
+        const HANDLE file =
+            CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             return bytes;
         }
