@@ -30,24 +30,6 @@ TEST(RegistryValue, StringReadingByType)
     EXPECT_EQ(StringReading::TypeMismatch, stringReadingFor(11, true));  // REG_QWORD
 }
 
-TEST(RegistryValue, TextLengthStaysWithinTheReportedBytes)
-{
-    // No terminator among the reported bytes: all of them count, and the
-    // characters after them (which the query did not fill) are never looked at.
-    const wchar_t units[] = {L'a', L'b', L'c', L'X', L'X'};
-    EXPECT_EQ(3u, storedTextLength(units, 6));
-    // An odd byte count drops the half character.
-    EXPECT_EQ(2u, storedTextLength(units, 5));
-    EXPECT_EQ(0u, storedTextLength(units, 1));
-    // A list of texts gives its first.
-    const wchar_t list[] = L"a\0b\0";
-    EXPECT_EQ(1u, storedTextLength(list, sizeof list));
-
-    const char bytes[] = {'x', 'y', 'z'};
-    EXPECT_EQ(2u, storedTextLength(bytes, 2));
-    EXPECT_EQ(3u, storedTextLength(bytes, 3));
-}
-
 TEST(RegistryValue, NumberFromShortOrLongData)
 {
     const unsigned char data[] = {0x78, 0x56, 0x34, 0x12, 0xFF};

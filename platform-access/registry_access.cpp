@@ -129,7 +129,7 @@ struct ValueData {
     // never read past the bytes the query filled; terminated in place.
     std::size_t terminateText()
     {
-        const std::size_t length = storedTextLength(units, size);
+        const std::size_t length = text::boundedLength(units, size / sizeof(Char));
         units[length] = Char();
         return length;
     }
@@ -642,18 +642,18 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
             env->DeleteLocalRef(values);
             return nullptr;
         }
-        jstring text = nullptr;
+        jstring shown = nullptr;
         if (withData && type == kRegText) {
-            text = newJavaString(env, data, storedTextLength(data, size));
+            shown = newJavaString(env, data, vantor::text::boundedLength(data, size / sizeof(wchar_t)));
         } else if (withData && type == kRegBinary) {
             wchar_t hex[2 * kDataBytes + 1];
             const std::size_t length =
                 formatHex(reinterpret_cast<const unsigned char*>(data), size, hex, 2 * kDataBytes + 1);
-            text = newJavaString(env, hex, length);
+            shown = newJavaString(env, hex, length);
         } else {
             continue;
         }
-        if (!storeElement(env, values, at + 1, text)) {
+        if (!storeElement(env, values, at + 1, shown)) {
             env->DeleteLocalRef(values);
             return nullptr;
         }

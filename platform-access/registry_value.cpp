@@ -1,7 +1,5 @@
 #include "registry_value.h"
 
-#include "text/bounded_copy.h"
-
 namespace vantor::access {
 
 StringReading stringReadingFor(std::uint32_t type, bool wide) noexcept
@@ -16,16 +14,6 @@ StringReading stringReadingFor(std::uint32_t type, bool wide) noexcept
         return wide ? StringReading::RawUnits : StringReading::TypeMismatch;
     default: return StringReading::TypeMismatch;
     }
-}
-
-std::size_t storedTextLength(const wchar_t* data, std::size_t byteCount) noexcept
-{
-    return text::boundedLength(data, byteCount / sizeof(wchar_t));
-}
-
-std::size_t storedTextLength(const char* data, std::size_t byteCount) noexcept
-{
-    return text::boundedLength(data, byteCount);
 }
 
 std::uint32_t storedNumber(const unsigned char* data, std::size_t byteCount) noexcept

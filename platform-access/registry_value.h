@@ -4,8 +4,9 @@
 //
 // Registry data is whatever its writer stored: a text value need not end in
 // a terminator, may hold an odd number of bytes, and a number value may be
-// shorter than 4 bytes. Everything here reads only the `byteCount` bytes that
-// the query reported, never the rest of the buffer.
+// shorter than 4 bytes. Everything here reads only the bytes that the query
+// reported, never the rest of the buffer. (The text of a value is measured
+// with text::boundedLength over the whole characters among those bytes.)
 #pragma once
 
 #include <cstddef>
@@ -37,11 +38,6 @@ enum class StringReading {
     TypeMismatch,  // not readable as a string
 };
 StringReading stringReadingFor(std::uint32_t type, bool wide) noexcept;
-
-// Number of characters of the text at the start of `data`: those before the
-// first zero character among the first byteCount / sizeof(Char) characters.
-std::size_t storedTextLength(const wchar_t* data, std::size_t byteCount) noexcept;
-std::size_t storedTextLength(const char* data, std::size_t byteCount) noexcept;
 
 // The number stored little-endian in the first (at most 4) bytes of `data`;
 // missing high bytes count as zero.
