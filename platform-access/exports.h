@@ -163,7 +163,8 @@ JNIEXPORT jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32Acce
 
 // C++-linkage narrow (A) and wide (W) implementations. They take the same
 // parameters as their entry point. The entry point of getModuleName is also
-// exported under its C++ decorated name (see vreg64.def).
+// exported under its C++ decorated name (see vreg64_gnu.def and
+// vreg64_msvc.def).
 
 // Library frame.
 JNIEXPORT jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersionA(JNIEnv* env,

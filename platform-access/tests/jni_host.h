@@ -44,7 +44,30 @@
 // Arguments are Java-typed: int (and long, unsigned) for I, long long for J,
 // bool for Z, wchar_t for C, wide text or nullptr for String, an
 // ObjectHandle (or nullptr, or text) for any object parameter. Results are
-// deep copies (Value) taken when the call returns.
+// deep copies (Value) taken when the call returns: maps keep their insertion
+// order, lists and arrays their elements, boxed numbers their value.
+//
+// More:
+//   - callNarrow / callWide / callExport call the C++-linkage A and W forms,
+//     found by their undecorated names in the export directory;
+//   - newListener makes an object with generalMessage(String) returning
+//     long, whose answers the test programs and whose messages it reads back;
+//     setCallback programs OvWin32AccessInterface.callback(int, int, long)
+//     (answer -1 by default) and callbackCalls lists its calls with the
+//     calling thread; an Answer may also throw;
+//   - threads that the library starts attach through vm() as in a JVM; the
+//     host counts attaches and detaches;
+//   - runNative runs test code as a native method with the same checks (and
+//     newLocal gives it references to held objects), for tests of the host
+//     and for code that needs a JNIEnv;
+//   - HostOptions hides the project classes or parts of them;
+//   - OutputCapture reads what the library writes to standard output and
+//     standard error (in process: the library shares the C runtime);
+//   - ViolationMode::Collect keeps violations for takeViolations instead of
+//     failing the test.
+// When the host goes, it calls `destroy` if the test initialised the library
+// without destroying it, waits for the library's threads to end and unloads
+// it, so that the next host in the same process loads it afresh.
 #pragma once
 
 #include <windows.h>
