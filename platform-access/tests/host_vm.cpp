@@ -202,10 +202,7 @@ ClassInfo* Vm::define(const std::string& name, ClassInfo* super, Shape shape)
     type->name = name;
     type->super = super;
     type->shape = shape;
-    type->isThrowable = super != nullptr && (super->isThrowable || name == "java/lang/Throwable");
-    if (name == "java/lang/Throwable") {
-        type->isThrowable = true;
-    }
+    type->isThrowable = name == "java/lang/Throwable" || (super != nullptr && super->isThrowable);
     ClassInfo* raw = type.get();
     m_classes[name] = std::move(type);
     auto mirror = std::make_shared<Object>();

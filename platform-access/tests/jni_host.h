@@ -343,6 +343,8 @@ public:
 
     JavaVM* vm();
     // The JNIEnv of the calling thread, made a Java thread if it is not one.
+    // Outside runNative it has no local frame, so only functions that make
+    // no local references may be called with it there.
     JNIEnv* env();
 
     // Runs `body` as if it were a static native method of
