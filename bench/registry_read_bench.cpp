@@ -1,0 +1,114 @@
+// readStringValue through the JNI test host against the registry sequence it
+// wraps (RegOpenKeyW, RegQueryValueExW, RegCloseKey) done directly, on the
+// same value in the same run. getVersion through the host shows what the
+// host's own call machinery costs. Prints ratios only; no absolute times.
+#include "jni_host.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vantor::jnihost::CallResult;
+using vantor::jnihost::JniHost;
+using vantor::jnihost::NativeLibrary;
+using vantor::jnihost::ViolationMode;
+
+template <typename Work>
+double secondsFor(int rounds, Work&& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        work();
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The median of several measurements, so that one disturbed round does not
+// decide the ratio.
+template <typename Work>
+double medianSeconds(int repeats, int rounds, Work&& work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        times.push_back(secondsFor(rounds, work));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main()
+{
+    const std::wstring subKey = L"Software\\VantorBench\\" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring data = L"C:\\Program Files\\Vantor\\Vantor.exe";
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        std::printf("cannot create the benchmark's registry key\n");
+        return 1;
+    }
+    RegSetValueExW(key, L"exec", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+
+    int status = 0;
+    {
+        JniHost host;
+        host.setViolationMode(ViolationMode::Collect);
+        NativeLibrary& library = host.load();
+        library.call("initialise");
+
+        const CallResult check = library.call("readStringValue", {4, subKey, L"exec"});
+        if (check.exception || check.value.kind() != vantor::jnihost::Value::Kind::String ||
+            check.value.string() != data) {
+            std::printf("readStringValue does not read the value: %s\n", check.value.describe().c_str());
+            status = 1;
+        }
+
+        const int rounds = 2000;
+        const int repeats = 7;
+        volatile std::size_t sink = 0;
+        const double direct = medianSeconds(repeats, rounds, [&] {
+            HKEY opened = nullptr;
+            if (RegOpenKeyW(HKEY_CURRENT_USER, subKey.c_str(), &opened) == ERROR_SUCCESS) {
+                wchar_t buffer[512];
+                DWORD type = 0;
+                DWORD size = sizeof buffer;
+                if (RegQueryValueExW(opened, L"exec", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+                    ERROR_SUCCESS) {
+                    sink = sink + size;
+                }
+                RegCloseKey(opened);
+            }
+        });
+        const double throughHost = medianSeconds(repeats, rounds, [&] {
+            sink = sink + library.call("readStringValue", {4, subKey, L"exec"}).value.string().size();
+        });
+        const double hostAlone =
+            medianSeconds(repeats, rounds, [&] { sink = sink + library.call("getVersion").value.string().size(); });
+
+        std::printf("registry read, %d calls per round, median of %d rounds\n", rounds, repeats);
+        std::printf("  readStringValue through the JNI host / direct RegOpenKeyW+RegQueryValueExW+RegCloseKey: %.2f\n",
+                    throughHost / direct);
+        std::printf("  getVersion through the JNI host (the host's own cost) / direct sequence:             %.2f\n",
+                    hostAlone / direct);
+        std::printf("  readStringValue less the host's own cost / direct sequence:                         %.2f\n",
+                    (throughHost - hostAlone) / direct);
+
+        const std::vector<std::string> violations = host.takeViolations();
+        for (const std::string& violation : violations) {
+            std::printf("JNI violation: %s\n", violation.c_str());
+            status = 1;
+        }
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, subKey.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VantorBench");
+    return status;
+}

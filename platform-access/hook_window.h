@@ -1,0 +1,24 @@
+// The hidden hook window: its class, registered at process attach, and the
+// hook thread that initialise starts and destroy ends.
+#pragma once
+
+#include <windows.h>
+
+namespace vantor::access {
+
+inline constexpr wchar_t kHookWindowClass[] = L"Vantor Window Hook";
+
+// Registers the window class through the ANSI or the wide interface. The
+// outcome is not reported: without the class the hook thread cannot create
+// its window and says so on standard output.
+void registerHookWindowClass(bool narrow);
+
+// Thread procedures of the hook thread (ANSI and wide variants). `ready` is
+// an event handle that the thread signals as soon as its message queue
+// exists, so that a quit message posted to it from then on is not lost. The
+// thread creates the hidden window and runs its message loop until the quit
+// message; its exit code is the quit message's parameter.
+unsigned __stdcall hookThreadA(void* ready);
+unsigned __stdcall hookThreadW(void* ready);
+
+}  // namespace vantor::access
