@@ -1,8 +1,19 @@
 // Test fixture: loads "version.dll" by its bare name, as a program without
-// any guard against planted DLLs would. Exits 0 when it was loaded.
+// any guard against planted DLLs would, and asks it for a version size.
+// Exits 0 when the library was loaded.
 #include <windows.h>
 
 int main()
 {
-    return LoadLibraryW(L"version.dll") != nullptr ? 0 : 1;
+    HMODULE version = LoadLibraryW(L"version.dll");
+    if (version == nullptr) {
+        return 1;
+    }
+    using SizeFn = DWORD WINAPI(LPCWSTR, LPDWORD);
+    auto* size = reinterpret_cast<SizeFn*>(reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoSizeW")));
+    DWORD ignored = 0;
+    if (size != nullptr) {
+        size(L"C:\\windows\\system32\\kernel32.dll", &ignored);
+    }
+    return 0;
 }

@@ -227,11 +227,7 @@ bool startElevatedServer(DiagnosticsLog& log, const std::wstring& arguments, win
     log.write(L"INFO", texts().serverArgumentsAnnouncement);
     log.write(L"INFO", parameters);
 
-    // A program path that does not fit its buffer is empty; the shell must
-    // not be asked to start "nothing", which it may take for the current
-    // folder.
-    const BOOL started = file.empty() ? (SetLastError(ERROR_FILENAME_EXCED_RANGE), FALSE) : ShellExecuteExW(&execute);
-    if (started) {
+    if (ShellExecuteExW(&execute)) {
         win::Handle process(execute.hProcess);
         if (serverProcess != nullptr) {
             *serverProcess = std::move(process);

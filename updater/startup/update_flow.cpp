@@ -99,12 +99,13 @@ int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log)
     return 0;
 }
 
-int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log)
+int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log,
+                  const ClientPlatform& platform)
 {
     log.write(L"INFO", L"---START---");
     log.write(L"INFO", args.argsLine());
 
-    const std::wstring ownPath = ownShortPath(kPathCapacity);
+    const std::wstring ownPath = platform.ownPath.empty() ? ownShortPath(kPathCapacity) : platform.ownPath;
     const std::wstring ownFolder = directoryOf(ownPath, kPathCapacity);
 
     const bool inPlugin = !isExistingFile(ownFolder + L"\\" + mainProgramFileName());
@@ -145,7 +146,7 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
 
     const std::wstring serverArguments = args.text() + L" /secondInstance /asService";
     win::Handle serverProcess;
-    if (startElevatedServer(log, serverArguments, &serverProcess)) {
+    if (platform.startServer(log, serverArguments, &serverProcess)) {
         const DWORD serverProcessId = serverProcess ? GetProcessId(serverProcess.get()) : 0;
         ClientPipe pipe = createCommandPipe(log, serverProcess.get(), serverProcessId);
         if (pipe.connection == PipeConnection::WaitFailed) {

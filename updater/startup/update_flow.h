@@ -5,6 +5,7 @@
 #include "command_line_args.h"
 #include "command_sender.h"
 #include "diagnostics_log.h"
+#include "process.h"
 
 #include <windows.h>
 
@@ -21,9 +22,21 @@ int runUpdater(HINSTANCE instance, HINSTANCE previousInstance, const wchar_t* co
 // pipe. Always 0.
 int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log);
 
+// What the client asks of the system at its two edges that a test cannot
+// arrange for real under every system: where the program itself stands, and
+// the start of its elevated copy (a user may refuse it).
+struct ClientPlatform {
+    // The running program's path in short form; empty: ask the system.
+    std::wstring ownPath;
+    // Starts the elevated copy; see startElevatedServer.
+    bool (*startServer)(DiagnosticsLog& log, const std::wstring& arguments, win::Handle* serverProcess) =
+        &startElevatedServer;
+};
+
 // Client mode: the update run. 0 after every run past the runtime check,
 // 1 without a Java runtime, -1 without a registered main program.
-int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log);
+int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log,
+                  const ClientPlatform& platform = {});
 
 // Runs the plug-in's ext updater: as the user (waiting for it here) or, with
 // a sender, as administrator through the elevated server. True when it ran
