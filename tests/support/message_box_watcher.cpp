@@ -41,20 +41,26 @@ BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter)
     return TRUE;
 }
 
+struct DialogSearch {
+    DWORD ignoredProcess;
+    std::vector<HWND> windows;
+};
+
 BOOL CALLBACK collectDialogs(HWND window, LPARAM parameter)
 {
-    auto* windows = reinterpret_cast<std::vector<HWND>*>(parameter);
+    auto* search = reinterpret_cast<DialogSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != GetCurrentProcessId() && IsWindowVisible(window) && className(window) == L"#32770") {
-        windows->push_back(window);
+    if (processId != search->ignoredProcess && IsWindowVisible(window) && className(window) == L"#32770") {
+        search->windows.push_back(window);
     }
     return TRUE;
 }
 
 }  // namespace
 
-MessageBoxWatcher::MessageBoxWatcher() : m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+MessageBoxWatcher::MessageBoxWatcher(bool includeOwnProcess)
+    : m_ignoredProcess(includeOwnProcess ? 0 : GetCurrentProcessId()), m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
     m_thread = std::thread([this] { watch(); });
 }
@@ -75,9 +81,9 @@ std::vector<SeenMessageBox> MessageBoxWatcher::seen() const
 void MessageBoxWatcher::watch()
 {
     while (WaitForSingleObject(m_stop, 50) == WAIT_TIMEOUT) {
-        std::vector<HWND> windows;
-        EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&windows));
-        for (HWND window : windows) {
+        DialogSearch search{m_ignoredProcess, {}};
+        EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&search));
+        for (HWND window : search.windows) {
             inspect(window);
         }
     }

@@ -20,11 +20,12 @@ struct SeenMessageBox {
 };
 
 // Watches from construction to destruction: every visible dialog window
-// (class "#32770") of a process other than the test itself is read and then
-// closed with its OK command.
+// (class "#32770") of a process other than the test itself (or of any
+// process, the test's own included, when asked) is read and then closed with
+// its OK command.
 class MessageBoxWatcher {
 public:
-    MessageBoxWatcher();
+    explicit MessageBoxWatcher(bool includeOwnProcess = false);
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
     MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
@@ -36,6 +37,7 @@ private:
     void watch();
     void inspect(HWND window);
 
+    DWORD m_ignoredProcess;
     mutable std::mutex m_lock;
     std::vector<SeenMessageBox> m_seen;
     std::set<HWND> m_handled;

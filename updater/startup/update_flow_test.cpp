@@ -410,6 +410,45 @@ TEST_F(RefusedElevationTest, FromTheProgramFolderTheDialogIsShownAndTheMainProgr
     EXPECT_TRUE(clientLogged("INFO : [DEF] : Quit"));
 }
 
+// A server that ends without ever opening the pipe: the wait fails.
+win::Handle g_quittingServer;
+
+bool startQuittingServer(DiagnosticsLog&, const std::wstring&, win::Handle* serverProcess)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + binPath(L"stand_in.exe") + L"\" --sleep-ms 300 --exit 0";
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    serverProcess->reset(info.hProcess);
+    return true;
+}
+
+TEST_F(RefusedElevationTest, ServerThatNeverConnectsGivesTheConnectionMessageAndFailedSends)
+{
+    ClientPlatform platform;
+    platform.ownPath = shortPathOf(m_program + L"\\VantorUpdater.exe");
+    platform.startServer = &startQuittingServer;
+    std::vector<SeenMessageBox> boxes;
+    {
+        MessageBoxWatcher watcher(true);
+        EXPECT_EQ(0, runClientMode(CommandLineArgs::fromCommandLine(L""), GetModuleHandleW(nullptr), nullptr, *m_log,
+                                   platform));
+        boxes = watcher.seen();
+    }
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("CLN", boxes[0].caption);
+    EXPECT_EQ("Failed to make connection on named pipe.", boxes[0].text);
+    EXPECT_EQ(0, g_dialog.shown);
+    EXPECT_TRUE(clientLogged("ERROR : [DEF] : The server ended before it opened the command pipe"));
+    EXPECT_TRUE(clientLogged("ERROR : [DEF] : Failed to send data, err: 6"));
+    EXPECT_TRUE(javawCalls().empty());
+    EXPECT_TRUE(clientLogged("INFO : [DEF] : Quit"));
+}
+
 TEST_F(RefusedElevationTest, InThePluginTheDialogIsShownAndNothingIsSent)
 {
     installOlderUpdater();
@@ -452,6 +491,35 @@ TEST_F(UpdateRunTest, BeforeVistaTheServerRunsFromATemporaryCopy)
     FindClose(find);
     EXPECT_TRUE(directoryExists(folder));
     EXPECT_EQ(readFileBytes(binPath(L"VantorUpdater.exe")), readFileBytes(folder + L"\\" + name));
+}
+
+TEST_F(UpdateRunTest, PipeNameTakenByAnotherProcessGetsNothingSent)
+{
+    ChildProcess squatter;
+    const std::wstring reply = m_root / L"reply.txt";
+    const std::wstring target = m_root / L"squatted";
+    ASSERT_TRUE(squatter.start(L"\"" + binPath(L"pipe_squatter.exe") + L"\" \"" + reply + L"\" CRT_FLD_CMD \"" +
+                               target + L"\""));
+    bool offered = false;
+    for (int i = 0; i < 200 && !offered; ++i) {
+        offered = WaitNamedPipeW(L"\\\\.\\pipe\\_cmd_pipe", 50) != FALSE;
+        if (!offered) {
+            Sleep(50);
+        }
+    }
+    ASSERT_TRUE(offered);
+
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe name is taken by another process"));
+    EXPECT_TRUE(logged("ERROR : [DEF] : Failed to send data, err: 6"));
+    // The elevated copy found the squatter's pipe and refused it.
+    EXPECT_TRUE(logged("ERROR : [SRV] : Command pipe belongs to process"));
+    EXPECT_FALSE(logged("Receive command"));
+    EXPECT_TRUE(javawCalls().empty());
+    EXPECT_FALSE(directoryExists(target));
+    squatter.wait(30000);
+    EXPECT_NE("0", readFileBytes(reply));
 }
 
 // Wine loads a DLL from the program's folder in place of its own only when
