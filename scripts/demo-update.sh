@@ -36,6 +36,11 @@ for file in "$run" "$bin/VantorUpdater.exe" "$bin/stand_in.exe"; do
 done
 
 demo="$build/demo"
+# A prefix left by an earlier demo still has its server running: stop it
+# before the prefix goes.
+if [ -d "$demo/prefix" ]; then
+  WINEPREFIX="$demo/prefix" wineserver -k >/dev/null 2>&1 || true
+fi
 rm -rf "$demo"
 mkdir -p "$demo"
 export VANTOR_WINE_PREFIX="$demo/prefix"
@@ -132,3 +137,7 @@ if cmp -s "$program/VantorUpdater.exe" "$bin/VantorUpdater.exe"; then
 else
   echo "C:\\Vantor\\VantorUpdater.exe was not replaced"
 fi
+
+# The wrapper keeps the prefix's Wine server running for further programs;
+# the demo is over, so it goes.
+WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
