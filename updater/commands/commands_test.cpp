@@ -96,14 +96,8 @@ TEST(CommandFactory, OddByteCountDropsTheHalfCharacter)
     EXPECT_STREQ(L"C:\\a", static_cast<CommandWithOneArg&>(*command).argument());
 }
 
-TEST(CommandSerialize, CopyCommandWireTextAndDescribe)
+TEST(CommandSerialize, DescribeAppendsIdentifierAndArgument)
 {
-    CopyCommand copy(L"C:\\A\\u.exe|C:\\P");
-    wchar_t buffer[520];
-    std::size_t length = 0;
-    ASSERT_TRUE(copy.serialize(buffer, 520, length));
-    EXPECT_EQ(28u, length);
-    EXPECT_EQ(L"COPY_COMMAND\0C:\\A\\u.exe|C:\\P"s, std::wstring(buffer, length));
     std::wstring text = L"> ";
     DeleteCommand(L"C:\\x").describe(text);
     EXPECT_EQ(L"> DELETE_COMMAND:C:\\x", text);

@@ -39,14 +39,5 @@ TEST(CommandLineArgs, OwnShortPathFirstIsNotASwitch)
     EXPECT_EQ(L"\"" + own + L"\" /asService", args.text());
 }
 
-TEST(CommandLineArgs, LongTextIsCutBeforeSplitting)
-{
-    const std::wstring text = L"/a " + std::wstring(20000, L'x');
-    const CommandLineArgs args = CommandLineArgs::fromCommandLine(text.c_str());
-    EXPECT_EQ(16383u, args.text().size());
-    ASSERT_EQ(1u, args.pairs().size());
-    EXPECT_EQ(16380u, args.pairs()[0].value->size());
-}
-
 }  // namespace
 }  // namespace vantor
