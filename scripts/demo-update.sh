@@ -1,30 +1,143 @@
 #!/bin/sh
-# Runs VantorUpdater.exe of a build (default: build/) against a demo
-# installation in a Wine prefix of its own (build/demo/prefix) and prints the
-# updater's log.
-set -e
-cd "$(dirname "$0")/.."
-build="$(cd "${1:-build}" && pwd)"
-demo="$build/demo"
-export VANTOR_WINE_PREFIX="$demo/prefix"
-run="$build/wine/wine-run.sh"
+# A real update run of VantorUpdater under Wine, in a Wine prefix of its own.
+#
+#   scripts/demo-update.sh [build folder]      (default: build)
+#
+# It needs a MinGW build (cmake --preset mingw && cmake --build --preset mingw)
+# and wine and Xvfb installed. It makes a fresh prefix in <build>/demo/prefix
+# and installs a demo installation there:
+#   C:\Vantor                     the program folder ("exec" in
+#                                 HKCU\Software\Vantor names C:\Vantor\Vantor.exe)
+#     Vantor.exe                  stand-in main program
+#     VantorUpdater.exe           an older updater (product version 2.0.9.9)
+#     jre\bin\java.exe, javaw.exe stand-in Java runtime
+#   <AppData>\Vantor\plugins\vupdater
+#     plugin.properties, vupdater_<version>.jar, vupdater.ext.jar (empty)
+# The stand-ins record their command lines (<program>.calls) and exit at once.
+#
+# Then it runs the updater twice:
+#   1. from the plug-in folder, as the Java application starts it: the ext
+#      updater runs as the user, the elevated copy replaces the older installed
+#      updater and runs the Java updater;
+#   2. from the program folder with /runVantor: the elevated copy runs the Java
+#      updater, then the main program is started with /noupdate.
+# and prints the log of both runs and the command lines the stand-ins saw.
+set -eu
 
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$here/build}" && pwd)
+bin="$build/bin"
+run="$build/wine/wine-run.sh"
+for file in "$run" "$bin/VantorUpdater.exe" "$bin/stand_in.exe"; do
+  if [ ! -e "$file" ]; then
+    echo "missing $file: build first (cmake --preset mingw && cmake --build --preset mingw)" >&2
+    exit 2
+  fi
+done
+
+demo="$build/demo"
+# A prefix left by an earlier demo still has its server running: stop it
+# before the prefix goes.
+if [ -d "$demo/prefix" ]; then
+  WINEPREFIX="$demo/prefix" wineserver -k >/dev/null 2>&1 || true
+fi
 rm -rf "$demo"
 mkdir -p "$demo"
-# A fresh prefix: the first program start creates it.
-"$run" cmd /c exit 0
+export VANTOR_WINE_PREFIX="$demo/prefix"
+prefix="$VANTOR_WINE_PREFIX"
+wine_out="$demo/wine-output.txt"
 
-program="$VANTOR_WINE_PREFIX/drive_c/Program Files/Vantor"
-mkdir -p "$program"
-cp "$build/bin/stand_in.exe" "$program/Vantor.exe"
-"$run" reg add 'HKCU\Software\Vantor' /v exec /d 'C:\Program Files\Vantor\Vantor.exe' /f >/dev/null
-cp "$build/bin/VantorUpdater.exe" "$program/VantorUpdater.exe"
+# Runs a program of the prefix; its console output goes to a file, because
+# Wine's helper processes keep a pipe open long after the program has ended.
+wine_run() {
+  "$run" "$@" >>"$wine_out" 2>&1 </dev/null
+}
 
-temp=$("$run" cmd /c echo %TEMP% | tr -d '\r')
-log="$("$run" winepath -u "$temp\\VantorUpdater.log" 2>/dev/null)"
+echo "== Making the Wine prefix $prefix (takes a while the first time)"
+wine_run cmd /c exit 0
+
+users="$prefix/drive_c/users"
+user=$(ls "$users" | grep -v -x -e Public -e crashdump | head -n 1)
+profile="$users/$user"
+appdata="$profile/AppData/Roaming"
+temp="$profile/Temp"
+[ -d "$appdata" ] || appdata="$profile/Application Data"
+mkdir -p "$temp"
+
+program="$prefix/drive_c/Vantor"
+plugin="$appdata/Vantor/plugins/vupdater"
+mkdir -p "$program/jre/bin" "$plugin"
+
+stand_in() {  # stand_in <path> <config text>
+  cp "$bin/stand_in.exe" "$1"
+  printf '%s\n' "$2" >"$1.cfg"
+}
+
+echo "== Installing the demo installation in C:\\Vantor"
+stand_in "$program/Vantor.exe" "exit=0"
+stand_in "$program/jre/bin/java.exe" 'stderr=java version "1.8.0_151"\nJava(TM) SE Runtime Environment (build 1.8.0_151-b12)\n
+exit=0'
+stand_in "$program/jre/bin/javaw.exe" "exit=0"
+: >"$program/Vantor.jar"
+: >"$program/swt.jar"
+: >"$program/utils.jar"
+if [ -e "$bin/version_probe_2099.exe" ]; then
+  cp "$bin/version_probe_2099.exe" "$program/VantorUpdater.exe"
+  echo "   older installed updater: product version 2.0.9.9"
+else
+  cp "$bin/VantorUpdater.exe" "$program/VantorUpdater.exe"
+  echo "   (no older updater built; the installed one is the current one)"
+fi
+printf 'plugin.name=vupdater\r\nplugin.version=3.4.1\r\n' >"$plugin/plugin.properties"
+: >"$plugin/vupdater_3.4.1.jar"
+: >"$plugin/vupdater.ext.jar"
+cp "$bin/VantorUpdater.exe" "$plugin/VantorUpdater.exe"
+wine_run reg add 'HKCU\Software\Vantor' /v exec /t REG_SZ /d 'C:\Vantor\Vantor.exe' /f
+
+log="$temp/VantorUpdater.log"
 rm -f "$log"
 
-echo "== Running VantorUpdater.exe from the program folder"
-"$run" "$program/VantorUpdater.exe" /runVantor || true
-echo "== VantorUpdater.log"
-cat "$log"
+# Waits until the elevated server has logged its end (it outlives the client
+# by the moment it needs to see the pipe closed).
+wait_for_server() {  # wait_for_server <number of server ends expected>
+  i=0
+  while [ "$(grep -c 'Server is stopped' "$log" 2>/dev/null || true)" -lt "$1" ] && [ $i -lt 300 ]; do
+    sleep 0.2
+    i=$((i + 1))
+  done
+}
+
+echo "== Run 1: from the plug-in folder (as the Java application starts it)"
+status=0
+(cd "$plugin" && wine_run "$plugin/VantorUpdater.exe") || status=$?
+echo "   client exit code: $status"
+wait_for_server 1
+
+echo "== Run 2: C:\\Vantor\\VantorUpdater.exe /runVantor from the program folder"
+status=0
+(cd "$program" && wine_run 'C:\Vantor\VantorUpdater.exe' /runVantor) || status=$?
+echo "   client exit code: $status"
+wait_for_server 2
+i=0
+while [ ! -s "$program/Vantor.exe.calls" ] && [ $i -lt 100 ]; do sleep 0.2; i=$((i + 1)); done
+
+echo
+echo "== The log ($log)"
+cat "$log" | tr -d '\r'
+echo
+echo "== Command lines the Java runtime's javaw.exe was started with"
+tr -d '\r' <"$program/jre/bin/javaw.exe.calls"
+echo
+echo "== Command line the main program was started with"
+if [ -s "$program/Vantor.exe.calls" ]; then tr -d '\r' <"$program/Vantor.exe.calls"; else echo "(not started)"; fi
+echo
+echo "== Installed updater now"
+if cmp -s "$program/VantorUpdater.exe" "$bin/VantorUpdater.exe"; then
+  echo "C:\\Vantor\\VantorUpdater.exe is the current updater (replaced by run 1)"
+else
+  echo "C:\\Vantor\\VantorUpdater.exe was not replaced"
+fi
+
+# The wrapper keeps the prefix's Wine server running for further programs;
+# the demo is over, so it goes.
+WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true

@@ -302,6 +302,72 @@ ProcessResult runProcess(const std::wstring& commandLine, const ProcessOptions& 
     return result;
 }
 
+ChildProcess::~ChildProcess()
+{
+    if (m_process != nullptr) {
+        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process, 0xDEAD);
+            WaitForSingleObject(m_process, 5000);
+        }
+        CloseHandle(m_process);
+    }
+}
+
+bool ChildProcess::start(const std::wstring& commandLine, const ProcessOptions& options)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    std::vector<wchar_t> environment = environmentBlock(options.environment);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(),
+                        options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup,
+                        &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    m_process = info.hProcess;
+    m_id = info.dwProcessId;
+    return true;
+}
+
+ProcessResult ChildProcess::wait(DWORD timeoutMs)
+{
+    ProcessResult result;
+    result.started = m_process != nullptr;
+    if (!result.started) {
+        return result;
+    }
+    if (WaitForSingleObject(m_process, timeoutMs) == WAIT_TIMEOUT) {
+        result.timedOut = true;
+        TerminateProcess(m_process, 0xDEAD);
+        WaitForSingleObject(m_process, 5000);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(m_process, &code);
+    result.exitCode = code;
+    return result;
+}
+
+bool waitForFile(const std::wstring& path, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!fileExists(path)) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+std::vector<std::string> standInFolders(const std::wstring& path)
+{
+    return readLines(path + L".folders");
+}
+
 void installStandIn(const std::wstring& path, const std::string& config)
 {
     const std::size_t separator = path.find_last_of(L"\\/");
@@ -311,6 +377,7 @@ void installStandIn(const std::wstring& path, const std::string& config)
     ASSERT_TRUE(copyFile(binPath(L"stand_in.exe"), path)) << narrow(path);
     writeFileBytes(path + L".cfg", config);
     DeleteFileW((path + L".calls").c_str());
+    DeleteFileW((path + L".folders").c_str());
 }
 
 std::vector<std::string> standInCalls(const std::wstring& path)

@@ -84,11 +84,40 @@ struct ProcessOptions {
 // time-out is terminated and reported as timed out.
 ProcessResult runProcess(const std::wstring& commandLine, const ProcessOptions& options = {});
 
+// A process started without waiting for it; terminated if still running when
+// the object goes.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `commandLine` like runProcess (options' environment and folder;
+    // output is not captured). False when it could not be started.
+    bool start(const std::wstring& commandLine, const ProcessOptions& options = {});
+    // Waits at most `timeoutMs`; a process still running then is terminated
+    // and reported as timed out. The full 32-bit exit code.
+    ProcessResult wait(DWORD timeoutMs = 60000);
+    DWORD id() const { return m_id; }
+    HANDLE handle() const { return m_process; }
+
+private:
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
 // The stand-in program copied to `path` and configured by `<path>.cfg` (see
 // tests/fixtures/stand_in.cpp for the keys).
 void installStandIn(const std::wstring& path, const std::string& config = {});
 
 // The command lines that the stand-in at `path` was started with, in order.
 std::vector<std::string> standInCalls(const std::wstring& path);
+
+// The current folders of those starts (when configured with record_folder=1).
+std::vector<std::string> standInFolders(const std::wstring& path);
+
+// Waits up to `timeoutMs` until `path` exists (as a file); true when it does.
+bool waitForFile(const std::wstring& path, DWORD timeoutMs);
 
 }  // namespace vantor::testing

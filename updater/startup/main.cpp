@@ -1,9 +1,5 @@
-// Entry of VantorUpdater. For now it only shows that the launcher's base
-// works: it logs its start and command line, finds the installation and
-// compares its own version with the installed updater's.
-#include "diagnostics_log.h"
-#include "path_text.h"
-#include "process.h"
+// Entry of VantorUpdater.
+#include "update_flow.h"
 #include "win/system_library.h"
 
 #include <windows.h>
@@ -12,6 +8,8 @@ namespace {
 
 // A DLL placed beside the program must never be loaded into it: restrict the
 // search to the system folder before anything else can load a library.
+// Systems without SetDefaultDllDirectories at least drop the current folder
+// from the search.
 void restrictDllSearch()
 {
     using SetDefaultDllDirectoriesFn = BOOL WINAPI(DWORD);
@@ -24,23 +22,8 @@ void restrictDllSearch()
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previousInstance, PWSTR commandLine, int)
 {
     restrictDllSearch();
-
-    vantor::DiagnosticsLog log(L"VantorUpdater.log");
-    log.write(L"INFO", L"---START---");
-    log.write(L"INFO", std::wstring(L"ARGS: ") + (commandLine ? commandLine : L""));
-
-    const std::wstring execPath = vantor::readInstallExecPath(L"Software\\Vantor");
-    if (execPath.empty()) {
-        MessageBoxW(nullptr, L"Install path not found", nullptr, MB_ICONERROR | MB_OK);
-        return -1;
-    }
-    const std::wstring programFolder = vantor::directoryOf(execPath, 1024);
-    const std::wstring installed = programFolder + L"\\VantorUpdater.exe";
-    const bool newer = vantor::isNewerThanInstalled(installed);
-    log.write(L"INFO", L"Installed updater: " + installed + (newer ? L" (older, needs copy)" : L" (up to date)"));
-    log.write(L"INFO", L"Quit");
-    return 0;
+    return vantor::runUpdater(instance, previousInstance, commandLine);
 }

@@ -1,0 +1,134 @@
+// The update run's own cost.
+//
+// Runs the real updater from a demo installation's program folder (stand-in
+// Java runtime whose programs exit at once), from its start to the end of its
+// elevated copy, and compares the time with what the run cannot avoid: the
+// fixed pauses of the flow (the server waits 1,000 ms before it opens the
+// pipe, and every waited process is given 200 ms to start) and the starts of
+// the processes it needs (the client, its elevated copy and the Java
+// updater), each counted as one bare program start measured in the same Wine
+// prefix. The printed ratio is
+//   (wall time - fixed pauses) / (processes started x bare program start).
+// A ratio near 1 means the run costs little beyond starting its processes.
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace vantor::testing;
+
+namespace {
+
+constexpr int kBareStarts = 10;
+constexpr int kRuns = 5;
+constexpr int kProcessesStarted = 3;  // client, elevated copy, Java updater
+constexpr double kFixedPausesMs = 1000.0 + 200.0;
+
+double nowMs()
+{
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+int countLines(const std::wstring& path, const std::string& text)
+{
+    int count = 0;
+    for (const std::string& line : readLines(path)) {
+        if (line.find(text) != std::string::npos) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Puts HKEY_CURRENT_USER\Software\Vantor "exec" back as it was.
+class ExecValue {
+public:
+    ExecValue()
+    {
+        DWORD size = sizeof m_data;
+        m_existed = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec", RRF_RT_REG_SZ, nullptr, m_data,
+                                 &size) == ERROR_SUCCESS;
+    }
+    ~ExecValue()
+    {
+        if (m_existed) {
+            set(m_data);
+        } else {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec");
+        }
+    }
+    static void set(const std::wstring& value)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec", REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    bool m_existed = false;
+    wchar_t m_data[1024] = {};
+};
+
+}  // namespace
+
+int main()
+{
+    TempDir root;
+    TempDir temp;
+    const std::wstring program = root / L"Program";
+    installStandIn(program + L"\\Vantor.exe", "exit=0");
+    installStandIn(program + L"\\jre\\bin\\java.exe", "exit=0");
+    installStandIn(program + L"\\jre\\bin\\javaw.exe", "exit=0");
+    copyFile(binPath(L"VantorUpdater.exe"), program + L"\\VantorUpdater.exe");
+    ExecValue saved;
+    ExecValue::set(program + L"\\Vantor.exe");
+
+    // Baseline: a bare program start in this prefix.
+    std::vector<double> bare;
+    for (int i = 0; i < kBareStarts; ++i) {
+        const double start = nowMs();
+        runProcess(L"\"" + program + L"\\Vantor.exe\"");
+        bare.push_back(nowMs() - start);
+    }
+    const double bareMs = median(bare);
+
+    ProcessOptions options;
+    options.environment[L"TMP"] = temp.path();
+    options.environment[L"TEMP"] = temp.path();
+    options.currentDirectory = program;
+    const std::wstring log = temp / L"VantorUpdater.log";
+    std::vector<double> runs;
+    for (int i = 0; i < kRuns; ++i) {
+        const double start = nowMs();
+        const ProcessResult result = runProcess(L"\"" + program + L"\\VantorUpdater.exe\"", options);
+        while (countLines(log, "Server is stopped") < i + 1 && nowMs() - start < 60000) {
+            Sleep(1);
+        }
+        runs.push_back(nowMs() - start);
+        if (result.exitCode != 0 || countLines(log, "Server is stopped") < i + 1) {
+            std::printf("update run %d failed (exit code %u); see %ls\n", i, result.exitCode, log.c_str());
+            return 1;
+        }
+    }
+    const double runMs = median(runs);
+    const double ratio = (runMs - kFixedPausesMs) / (kProcessesStarted * bareMs);
+
+    std::printf("bare program start (median of %d): %.1f ms\n", kBareStarts, bareMs);
+    std::printf("update run, start to server end (median of %d): %.1f ms\n", kRuns, runMs);
+    std::printf("fixed pauses: %.0f ms; processes started: %d\n", kFixedPausesMs, kProcessesStarted);
+    std::printf("update run cost ratio: %.2f\n", ratio);
+    return 0;
+}

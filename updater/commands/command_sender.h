@@ -1,0 +1,70 @@
+// The client's end of the command pipe: sends one command at a time and
+// waits for its reply.
+#pragma once
+
+#include "commands.h"
+#include "diagnostics_log.h"
+#include "win/unique_handle.h"
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace vantor {
+
+// The pipe's fixed name.
+constexpr const wchar_t* kCommandPipeName = L"\\\\.\\pipe\\_cmd_pipe";
+
+class CommandSender {
+public:
+    virtual ~CommandSender() = default;
+
+    // Sends `command` and waits for its reply, which is copied into `reply`
+    // (`capacity` characters; the reply is cut to fit) when one is given.
+    // True when the request was written; a reply that cannot be read is then
+    // empty. False for no command, a wire text that does not fit the sender's
+    // buffer, or a failed write.
+    virtual bool send(Command* command, wchar_t* reply, std::size_t capacity) = 0;
+
+    // Closes the pipe; the server then stops.
+    virtual void close() = 0;
+};
+
+class CommandSenderPipe : public CommandSender {
+public:
+    // Takes the pipe (which may be empty: every send then fails). The pipe is
+    // used with overlapped I/O when it was created for it.
+    CommandSenderPipe(win::Handle pipe, DiagnosticsLog& log);
+    ~CommandSenderPipe() override = default;
+
+    bool send(Command* command, wchar_t* reply, std::size_t capacity) override;
+    void close() override;
+
+private:
+    win::Handle m_pipe;
+    DiagnosticsLog& m_log;
+};
+
+// How creating the pipe and waiting for the server ended.
+enum class PipeConnection {
+    Connected,
+    NotCreated,   // the pipe could not be created (or its name was taken)
+    WaitFailed,   // the server did not open it in time, or it ended first
+    WrongClient,  // a process other than the started server opened it
+};
+
+struct ClientPipe {
+    win::Handle pipe;  // empty unless connected
+    PipeConnection connection = PipeConnection::NotCreated;
+};
+
+// Creates the pipe as the only instance of its name, for local clients and
+// with access for the current user and the Administrators group only, and
+// waits at most `timeoutMs` for the started server to open it; the wait also
+// ends when `serverProcess` (when given) ends. Once connected, the other end
+// must be the process `serverProcessId`; where the system cannot tell, that
+// check is skipped. Each failure is logged at "ERROR".
+ClientPipe createCommandPipe(DiagnosticsLog& log, HANDLE serverProcess, DWORD serverProcessId,
+                             DWORD timeoutMs = 60000);
+
+}  // namespace vantor

@@ -1,0 +1,58 @@
+// The wire text of a privileged command and its recognition on the server.
+// Pure: no Windows calls.
+//
+// A wire text is UTF-16: the command's identifier, one U+0000, then the
+// argument, with no terminator after the argument. Identifiers are matched
+// exactly, letter case included, and must be followed by the separator.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor {
+
+// Capacity of a command's argument buffer: at most 519 characters.
+constexpr std::size_t kCommandArgumentCapacity = 520;
+
+// The six commands, in the order in which received identifiers are compared.
+enum class CommandKind {
+    ExecuteProcess,
+    FirewallAdd,
+    Copy,
+    Delete,
+    CreateFolder,
+    TestOnWrite,
+};
+
+// The wire identifier of a command kind ("COPY_COMMAND", ...).
+const wchar_t* commandIdentifier(CommandKind kind) noexcept;
+
+struct RecognisedCommand {
+    CommandKind kind;
+    std::wstring_view argument;  // a view into the received text
+};
+
+// Recognises a received wire text of `units` UTF-16 units. The separator must
+// lie within those units: a text without U+0000 names no command, however it
+// happens to be terminated in the receiver's buffer. None for an unknown
+// identifier.
+std::optional<RecognisedCommand> recogniseCommand(std::wstring_view received) noexcept;
+
+// Writes the wire text of (identifier, argument) into `buffer` of `capacity`
+// characters and stores its length in characters. The text must fit with one
+// character to spare; otherwise nothing is written, `length` is untouched and
+// the result is false.
+bool composeWireText(std::wstring_view identifier, std::wstring_view argument, wchar_t* buffer, std::size_t capacity,
+                     std::size_t& length) noexcept;
+
+// Source and destination of a copy argument "<source>|<destination>", split
+// at the first "|". None when there is no "|".
+struct CopyPaths {
+    std::wstring_view source;
+    std::wstring_view destination;
+};
+std::optional<CopyPaths> splitCopyArgument(std::wstring_view argument) noexcept;
+
+}  // namespace vantor
