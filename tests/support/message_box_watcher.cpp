@@ -41,6 +41,18 @@ BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter)
     return TRUE;
 }
 
+// The captions of the buttons among a window's descendants.
+BOOL CALLBACK collectButtons(HWND child, LPARAM parameter)
+{
+    auto* buttons = reinterpret_cast<std::vector<HWND>*>(parameter);
+    if (_wcsicmp(className(child).c_str(), L"Button") == 0) {
+        buttons->push_back(child);
+    }
+    return TRUE;
+}
+
+const wchar_t* const kInstallerWindowClass = L"InstallerWindowClass";
+
 struct DialogSearch {
     DWORD ignoredProcess;
     std::vector<HWND> windows;
@@ -51,7 +63,9 @@ BOOL CALLBACK collectDialogs(HWND window, LPARAM parameter)
     auto* search = reinterpret_cast<DialogSearch*>(parameter);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search->ignoredProcess && IsWindowVisible(window) && className(window) == L"#32770") {
+    const std::wstring name = className(window);
+    if (processId != search->ignoredProcess && IsWindowVisible(window) &&
+        (name == L"#32770" || name == kInstallerWindowClass)) {
         search->windows.push_back(window);
     }
     return TRUE;
@@ -91,26 +105,44 @@ void MessageBoxWatcher::watch()
 
 void MessageBoxWatcher::inspect(HWND window)
 {
+    const bool installerWindow = className(window) == kInstallerWindowClass;
+    std::vector<HWND> buttons;
+    if (installerWindow) {
+        EnumChildWindows(window, collectButtons, reinterpret_cast<LPARAM>(&buttons));
+    }
+    // A message box closes on its OK command; the installer window when its
+    // (first) button is clicked.
+    const auto close = [&] {
+        if (!installerWindow) {
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+        } else if (!buttons.empty()) {
+            PostMessageW(buttons.front(), BM_CLICK, 0, 0);
+        }
+    };
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_handled.count(window) != 0) {
             // Still there: the close may not have arrived yet; ask again.
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            close();
             return;
         }
         m_handled.insert(window);
     }
     SeenMessageBox box;
     GetWindowThreadProcessId(window, &box.processId);
+    box.windowClass = narrow(className(window));
     box.caption = narrow(windowText(window));
     std::wstring text;
     EnumChildWindows(window, collectStaticText, reinterpret_cast<LPARAM>(&text));
     box.text = narrow(text);
+    for (HWND button : buttons) {
+        box.buttons += (box.buttons.empty() ? "" : "\n") + narrow(windowText(button));
+    }
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_seen.push_back(box);
     }
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    close();
 }
 
 }  // namespace vantor::testing

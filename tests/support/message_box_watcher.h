@@ -15,14 +15,18 @@ namespace vantor::testing {
 
 struct SeenMessageBox {
     DWORD processId = 0;
-    std::string caption;  // UTF-8
-    std::string text;     // UTF-8
+    std::string windowClass;  // "#32770", or "InstallerWindowClass"
+    std::string caption;      // UTF-8
+    std::string text;         // UTF-8: the static texts, one per line
+    std::string buttons;      // UTF-8: the installer window's button captions
 };
 
 // Watches from construction to destruction: every visible dialog window
 // (class "#32770") of a process other than the test itself (or of any
 // process, the test's own included, when asked) is read and then closed with
-// its OK command.
+// its OK command. The updater's installer window (class
+// "InstallerWindowClass") is read the same way and closed by clicking its
+// button.
 class MessageBoxWatcher {
 public:
     explicit MessageBoxWatcher(bool includeOwnProcess = false);

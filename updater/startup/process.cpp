@@ -235,7 +235,15 @@ bool startElevatedServer(DiagnosticsLog& log, const std::wstring& arguments, win
         return true;
     }
 
-    const DWORD code = GetLastError();
+    DWORD code = GetLastError();
+    if (code == ERROR_SUCCESS) {
+        // The shell's own error message (shown because the mask does not ask
+        // for silence) can leave the last error cleared; its result code
+        // still says why the start failed (SE_ERR_FNF is ERROR_FILE_NOT_FOUND,
+        // and so on).
+        const auto result = reinterpret_cast<INT_PTR>(execute.hInstApp);
+        code = result > 0 && result <= 32 ? static_cast<DWORD>(result) : ERROR_GEN_FAILURE;
+    }
     if (code == ERROR_CANCELLED) {
         log.write(L"WARNING", formatCut(256, texts().refusedFormat, static_cast<int>(code)));
     } else {

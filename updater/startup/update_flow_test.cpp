@@ -339,6 +339,54 @@ TEST_F(UpdateRunTest, MissingRuntimeShowsJavaNotFondAndEndsWithOne)
     EXPECT_TRUE(standInCalls(m_program + L"\\Vantor.exe").empty());
 }
 
+TEST_F(UpdateRunTest, FailedElevationShowsTheErrorThenTheDialogAndTheRunGoesOn)
+{
+    // The ext updater asks for rights; while it runs, the updater's own file
+    // is renamed away, so that the elevated copy cannot be started for real.
+    writeFileBytes(javaw() + L".cfg", "sleep_ms=3000\nexit=1");
+    const std::wstring updater = m_plugin + L"\\VantorUpdater.exe";
+    installUpdater(updater);
+
+    ProcessOptions options;
+    options.environment[L"TMP"] = m_temp.path();
+    options.environment[L"TEMP"] = m_temp.path();
+    options.currentDirectory = m_plugin;
+    ProcessResult result;
+    std::vector<SeenMessageBox> boxes;
+    {
+        MessageBoxWatcher watcher;
+        ChildProcess child;
+        ASSERT_TRUE(child.start(L"\"" + updater + L"\"", options));
+        ASSERT_TRUE(waitForFile(javaw() + L".calls", 30000));
+        ASSERT_TRUE(MoveFileW(updater.c_str(), (m_plugin + L"\\moved.exe").c_str()));
+        result = child.wait(120000);
+        boxes = watcher.seen();
+    }
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(0u, result.exitCode);
+
+    // The shell may first show its own error ("File not found."); then the
+    // updater's message names the failure, and the dialog follows.
+    ASSERT_GE(boxes.size(), 2u);
+    const SeenMessageBox& error = boxes[boxes.size() - 2];
+    const SeenMessageBox& dialog = boxes.back();
+    EXPECT_EQ("#32770", error.windowClass);
+    EXPECT_EQ("Failed to start the elevated server, error 2", error.text);
+    EXPECT_EQ("InstallerWindowClass", dialog.windowClass);
+    EXPECT_EQ("Vantor", dialog.caption);
+    EXPECT_EQ("This updater requires admin privileges", dialog.text);
+    EXPECT_EQ("Close", dialog.buttons);
+
+    // Only the ext updater ran; the Java updater needs the elevated copy.
+    ASSERT_EQ(1u, javawCalls().size());
+    EXPECT_EQ(expectedExtUpdater("update"), javawCalls()[0]);
+    EXPECT_TRUE(logged("INFO : [DEF] : Need admin"));
+    EXPECT_TRUE(logged("WARNING : [DEF] : "));
+    EXPECT_FALSE(logged("send command"));
+    EXPECT_FALSE(logged("[SRV]"));
+    EXPECT_TRUE(logged("INFO : [DEF] : Updater launched not from bin folder, quit..."));
+}
+
 TEST_F(UpdateRunTest, RegisteredPathThatCannotBeShortenedIsUsedAsItIs)
 {
     // The registered main program does not exist, so it has no short form.
