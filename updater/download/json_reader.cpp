@@ -317,19 +317,23 @@ public:
             return {};
         }
         std::wstring_view rest = text.substr(1, text.size() - 2);
-        const wchar_t* const end = rest.data() + rest.size();
         // The next brace, bracket or comma: found once and reused until the
-        // reading has passed it, since nothing before it can be one.
+        // reading has passed it, since nothing before it can be one. The end
+        // of the remaining text stands for "none"; that end may move closer
+        // when a value's reading trims white space off it, which never holds
+        // a stop.
         const wchar_t* stop = nullptr;
         JsonElements elements;
         while (!rest.empty()) {
+            const wchar_t* const end = rest.data() + rest.size();
             if (stop == nullptr || stop < rest.data()) {
                 const std::size_t at = rest.find_first_of(L"{[,]");
                 stop = at == npos ? end : rest.data() + at;
             }
+            const bool found = stop < end;
             bool error = false;
             JsonValue element;
-            if (stop != end && (*stop == L'{' || *stop == L'[')) {
+            if (found && (*stop == L'{' || *stop == L'[')) {
                 const std::size_t skipped = firstNonSpace(rest);
                 const wchar_t* before = skipped == npos ? end : rest.data() + skipped;
                 element = value(rest, error, level + 1);
@@ -340,9 +344,9 @@ public:
                     return {};
                 }
             } else {
-                const std::size_t length = static_cast<std::size_t>(stop - rest.data());
+                const std::size_t length = found ? static_cast<std::size_t>(stop - rest.data()) : rest.size();
                 std::wstring_view piece = rest.substr(0, length);
-                rest.remove_prefix(stop == end ? length : length + 1);
+                rest.remove_prefix(found ? length + 1 : length);
                 element = value(piece, error, level + 1);
             }
             if (error) {
