@@ -13,6 +13,9 @@
 #ifndef VANTOR_TEST_SERVER_SCRIPT
 #error "VANTOR_TEST_SERVER_SCRIPT must name loopback_http_server.py (a Unix path)"
 #endif
+#ifndef VANTOR_TEST_TLS_PEM
+#error "VANTOR_TEST_TLS_PEM must name loopback_tls.pem (a Unix path)"
+#endif
 
 namespace vantor::testing {
 
@@ -54,7 +57,7 @@ std::string quoted(const std::string& text)
 
 }  // namespace
 
-LoopbackServer::LoopbackServer()
+LoopbackServer::LoopbackServer(bool tls) : m_tls(tls)
 {
     const std::string folder = unixPathOf(m_folder.path());
     if (folder.empty()) {
@@ -63,7 +66,8 @@ LoopbackServer::LoopbackServer()
     }
     createDirectories(m_folder / L"www");
     std::wstring commandLine = L"\"" + windowsPathOfUnixPath(VANTOR_TEST_PYTHON) + L"\" " +
-                               widen(quoted(VANTOR_TEST_SERVER_SCRIPT) + " --dir " + quoted(folder));
+                               widen(quoted(VANTOR_TEST_SERVER_SCRIPT) + " --dir " + quoted(folder) +
+                                     (tls ? " --tls " + quoted(VANTOR_TEST_TLS_PEM) : std::string()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -97,7 +101,7 @@ LoopbackServer::~LoopbackServer() = default;
 
 std::wstring LoopbackServer::base() const
 {
-    return L"http://127.0.0.1:" + std::to_wstring(m_port);
+    return (m_tls ? L"https://127.0.0.1:" : L"http://127.0.0.1:") + std::to_wstring(m_port);
 }
 
 std::wstring LoopbackServer::url(const std::wstring& pathAndQuery) const
@@ -149,6 +153,13 @@ TestLog::TestLog()
     }
     m_log = new DiagnosticsLog(name.c_str());
     DeleteFileW(m_log->filePath().c_str());
+}
+
+TestLog::~TestLog()
+{
+    if (!::testing::Test::HasFailure()) {
+        DeleteFileW(m_log->filePath().c_str());
+    }
 }
 
 std::vector<std::string> TestLog::lines() const

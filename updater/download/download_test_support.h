@@ -15,17 +15,18 @@
 namespace vantor::testing {
 
 // One server per object, on a free port of its own, serving until the
-// object goes (it ends when its folder disappears).
+// object goes (it ends when its folder disappears). A TLS server presents a
+// self-signed certificate for another host name that expired in 2001.
 class LoopbackServer {
 public:
-    LoopbackServer();
+    explicit LoopbackServer(bool tls = false);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     bool running() const { return m_port != 0; }
     unsigned port() const { return m_port; }
-    // "http://127.0.0.1:<port>"
+    // "http://127.0.0.1:<port>" ("https" for a TLS server)
     std::wstring base() const;
     // base() + pathAndQuery (which starts with "/").
     std::wstring url(const std::wstring& pathAndQuery) const;
@@ -36,6 +37,7 @@ public:
 
 private:
     TempDir m_folder;
+    bool m_tls;
     unsigned m_port = 0;
 };
 
@@ -47,6 +49,10 @@ std::string patternBody(std::size_t size);
 class TestLog {
 public:
     TestLog();
+    // Removes the file when the test passed; a failed test's log stays.
+    ~TestLog();
+    TestLog(const TestLog&) = delete;
+    TestLog& operator=(const TestLog&) = delete;
     DiagnosticsLog& log() { return *m_log; }
     std::vector<std::string> lines() const;
     // The messages of the lines (the text after "] : "), in order.

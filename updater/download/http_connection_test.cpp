@@ -187,6 +187,35 @@ TEST_F(HttpConnectionTest, SchemeCaseSelectsTheRequestFlags)
     EXPECT_TRUE(m_log.lines().empty());
 }
 
+TEST(HttpsConnection, CertificateErrorsDoNotStopARequest)
+{
+    // The server's certificate is self-signed, names another host and
+    // expired long ago.
+    LoopbackServer server(true);
+    ASSERT_TRUE(server.running());
+    TestLog log;
+    HttpConnection connection(server.url(L"/tls?size=3000&ranges=1"));
+    HINTERNET request = connection.open(log.log(), false, 1000, 0);
+    ASSERT_NE(nullptr, request);
+    EXPECT_TRUE(connection.acceptRanges());
+    std::string body;
+    char buffer[4096];
+    DWORD read = 0;
+    while (winInet()->InternetReadFile(request, buffer, sizeof buffer, &read) && read > 0) {
+        body.append(buffer, read);
+    }
+    EXPECT_EQ(patternBody(1000), body);
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("GET /tls?size=3000&ranges=1 bytes=0-999", requests[0]);
+
+    // A scheme in mixed case is plain HTTP, which the TLS server refuses:
+    // no request of it reaches the server.
+    HttpConnection mixed(L"Https://127.0.0.1:" + std::to_wstring(server.port()) + L"/tls?size=10");
+    mixed.open(log.log(), false, kNoLength, 0);
+    EXPECT_EQ(1u, server.requests().size());
+}
+
 TEST_F(HttpConnectionTest, RefusedConnectionFailsWithoutALogLine)
 {
     HttpConnection connection(L"http://127.0.0.1:" + std::to_wstring(closedPort()) + L"/java2.json");

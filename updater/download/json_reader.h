@@ -15,7 +15,10 @@
 //     other syntax error) empties the enclosing object or array.
 // Syntax errors never raise; they empty the object or array they occur in.
 // Nesting is bounded to kJsonMaxDepth levels; a deeper value is a syntax
-// error of its level. Reading takes time linear in the length of the text.
+// error of its level. Reading takes time linear in the length of the text:
+// no text is copied per value, and a nested value's matching bracket is
+// found by the scan of its enclosing one (only where the enclosing scan saw
+// the bracket inside a string does it scan again, at most once per level).
 #pragma once
 
 #include <cstdint>

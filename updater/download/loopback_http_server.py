@@ -31,11 +31,16 @@ serves a generated body whose behaviour the query selects:
                   KIND "zero" answers with an empty body and Content-Length 0.
 
 Requests are counted per path, so each test uses paths of its own.
+
+With --tls PEM it speaks HTTPS with the certificate and key in PEM (the
+tests' loopback_tls.pem: self-signed, for the host vantor.invalid, and
+expired in 2001, so that every certificate check a client makes fails).
 """
 
 import argparse
 import os
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -106,6 +111,26 @@ class Handler(BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):
         pass
+
+    def setup(self):
+        self.refused = False
+        if isinstance(self.request, ssl.SSLSocket):
+            self.request.settimeout(10)
+            try:
+                self.request.do_handshake()
+            except (ssl.SSLError, OSError):
+                # A client that does not speak TLS, or gives up on the
+                # certificate.
+                self.refused = True
+        super().setup()
+
+    def handle(self):
+        if self.refused:
+            return
+        try:
+            super().handle()
+        except (ssl.SSLError, ConnectionError, socket.timeout):
+            pass
 
     def do_GET(self):
         self.answer(head=False)
@@ -264,17 +289,30 @@ class Handler(BaseHTTPRequestHandler):
 class Server(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+    tls = None
+
+    def get_request(self):
+        connection, address = super().get_request()
+        if self.tls is not None:
+            # The handshake runs on the request's own thread (Handler.setup),
+            # so a client that never finishes it holds up no one else.
+            connection = self.tls.wrap_socket(connection, server_side=True, do_handshake_on_connect=False)
+        return connection, address
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dir", required=True, help="folder for the port file, the request log and www/")
     parser.add_argument("--idle", type=float, default=120.0, help="seconds without a request before ending")
+    parser.add_argument("--tls", help="serve HTTPS with the certificate and key of this PEM file")
     args = parser.parse_args()
 
     folder = os.path.abspath(args.dir)
     server = Server(("127.0.0.1", 0), Handler)
     server.state = State(folder, args.idle)
+    if args.tls:
+        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server.tls.load_cert_chain(args.tls)
 
     thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
     thread.start()
