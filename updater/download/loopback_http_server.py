@@ -225,10 +225,10 @@ class Handler(BaseHTTPRequestHandler):
     @staticmethod
     def byte_range(requested, body):
         size = len(body)
-        spec = requested.strip()
-        if not spec.startswith("bytes=") or "," in spec:
+        wanted = requested.strip()
+        if not wanted.startswith("bytes=") or "," in wanted:
             return 200, body, "bytes */%d" % size
-        first_text, _, last_text = spec[len("bytes="):].partition("-")
+        first_text, _, last_text = wanted[len("bytes="):].partition("-")
         first = int(first_text) if first_text else 0
         last = int(last_text) if last_text else size - 1
         last = min(last, size - 1)
