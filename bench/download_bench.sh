@@ -32,10 +32,10 @@ curl_seconds=$(
 
 wine_seconds=$(
   for run in $(seq "$runs"); do
-    out=$("$build/wine/wine-run.sh" "$build/bin/download_bench.exe" "$url" | tr -d '\r')
+    out=$("$build/wine/wine-run.sh" "$build/bin/download_bench_client.exe" "$url" | tr -d '\r')
     chars=${out% *}
     if [ "$chars" != "$size" ]; then
-      echo "download_bench got $chars characters instead of $size" >&2
+      echo "download_bench_client got $chars characters instead of $size" >&2
       exit 1
     fi
     echo "${out#* }"

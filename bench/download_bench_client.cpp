@@ -11,7 +11,7 @@
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: download_bench <url>\n");
+        std::fprintf(stderr, "usage: download_bench_client <url>\n");
         return 2;
     }
     vantor::DiagnosticsLog log(L"vantor-download-bench.log");
