@@ -300,6 +300,22 @@ class Server(ThreadingHTTPServer):
         return connection, address
 
 
+def detach(folder):
+    """Lets go of every descriptor the starter handed down.
+
+    A test program under Wine starts the server with the test's output pipe
+    as its standard output and error (and a few descriptors of Wine's own);
+    a server that kept them would hold the pipe open after the test, and the
+    test runner would wait for it. Output goes to <folder>/server.log.
+    """
+    log = os.open(os.path.join(folder, "server.log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+    null = os.open(os.devnull, os.O_RDONLY)
+    os.dup2(null, 0)
+    os.dup2(log, 1)
+    os.dup2(log, 2)
+    os.closerange(3, os.sysconf("SC_OPEN_MAX"))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--dir", required=True, help="folder for the port file, the request log and www/")
@@ -308,6 +324,7 @@ def main():
     args = parser.parse_args()
 
     folder = os.path.abspath(args.dir)
+    detach(folder)
     server = Server(("127.0.0.1", 0), Handler)
     server.state = State(folder, args.idle)
     if args.tls:
