@@ -16,8 +16,9 @@ void registerHookWindowClass(bool narrow);
 // Thread procedures of the hook thread (ANSI and wide variants). `ready` is
 // an event handle that the thread signals as soon as its message queue
 // exists, so that a quit message posted to it from then on is not lost. The
-// thread creates the hidden window and runs its message loop until the quit
-// message; its exit code is the quit message's parameter.
+// thread creates the hidden window, runs its message loop until the quit
+// message and destroys the window before it ends; its exit code is the quit
+// message's parameter.
 unsigned __stdcall hookThreadA(void* ready);
 unsigned __stdcall hookThreadW(void* ready);
 

@@ -5,5 +5,5 @@ set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 cmake --preset mingw
-cmake --build --preset mingw --target VantorUpdater stand_in
+cmake --build --preset mingw --target VantorUpdater stand_in version_probe_2099
 sh scripts/demo-update.sh build
