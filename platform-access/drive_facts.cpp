@@ -180,7 +180,9 @@ std::wstring decodeModifiedUtf8(std::string_view bytes)
     const auto continuation = [&](std::size_t at) {
         return at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80;
     };
-    const auto bits = [&](std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) & 0x3F); };
+    const auto bits = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) & 0x3F);
+    };
 
     std::wstring text;
     text.reserve(bytes.size());

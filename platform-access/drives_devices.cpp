@@ -13,6 +13,8 @@
 #include <cfgmgr32.h>
 #include <winioctl.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
@@ -56,8 +58,10 @@ void addDescriptorFacts(HANDLE device, DriveFacts& facts)
     STORAGE_PROPERTY_QUERY query{};  // 12 bytes: the device property, standard query
     query.PropertyId = StorageDeviceProperty;
     query.QueryType = PropertyStandardQuery;
-    alignas(8) unsigned char descriptor[kStorageDescriptorCapacity] = {};
-    reinterpret_cast<STORAGE_DESCRIPTOR_HEADER*>(descriptor)->Size = kStorageDescriptorCapacity;
+    // The answer's buffer, zeroed, with the size field of its header preset.
+    unsigned char descriptor[kStorageDescriptorCapacity] = {};
+    const DWORD capacity = kStorageDescriptorCapacity;
+    std::memcpy(descriptor + offsetof(STORAGE_DESCRIPTOR_HEADER, Size), &capacity, sizeof capacity);
     DWORD returned = 0;
     if (DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor, sizeof descriptor,
                         &returned, nullptr)) {

@@ -207,16 +207,6 @@ TEST_F(FilesShellProcesses, FileInfoGivesTheProductVersionInFourIntegers)
     }
 }
 
-TEST_F(FilesShellProcesses, FileInfoNumbersAreUnsigned)
-{
-    const Value map = call("getFileInfo", {binPath(L"version_fixture_high.exe")}).value;
-    ASSERT_EQ(4u, map.entries().size()) << map.describe();
-    EXPECT_EQ(65535, map.get(L"VersionMajor")->intValue());
-    EXPECT_EQ(65534, map.get(L"VersionMinor")->intValue());
-    EXPECT_EQ(32768, map.get(L"Release")->intValue());
-    EXPECT_EQ(1, map.get(L"Build")->intValue());
-}
-
 TEST_F(FilesShellProcesses, FileInfoOfFilesWithoutVersionIsEmpty)
 {
     for (const std::wstring& path : {createFile(L"notes.txt"), m_folder / L"missing.exe", std::wstring()}) {
