@@ -202,14 +202,14 @@ TEST_F(DrivesDevices, SystemDriveGeometryDescriptorAndNumber)
     EXPECT_GE(longOf(info, L"DeviceType"), 0);
     const std::int64_t removable = longOf(info, L"Removable");
     EXPECT_TRUE(removable == 0 || removable == 1);
-    for (const Value* text : {info.get(L"VendorID"), info.get(L"ProductID"), info.get(L"SerialNumber")}) {
-        if (text != nullptr) {
-            EXPECT_EQ(Value::Kind::String, text->kind());
+    // Texts where there are any (Wine's disk driver gives no descriptor texts
+    // and its configuration manager locates no device node).
+    for (const wchar_t* key : {L"VendorID", L"ProductID", L"ProductRevision", L"SerialNumber", L"OSDeviceID",
+                               L"DevInst_DevID", L"DevInstParent_DevID", L"VID", L"PID"}) {
+        if (const Value* text = info.get(key)) {
+            EXPECT_EQ(Value::Kind::String, text->kind()) << utf8(key);
         }
     }
-    // Wine's configuration manager locates no device.
-    EXPECT_EQ(nullptr, info.get(L"DevInst_DevID"));
-    EXPECT_EQ(nullptr, info.get(L"VID"));
 
     // The letter as given: upper case reads the same drive.
     EXPECT_EQ(info, driveInfo(L'C'));
