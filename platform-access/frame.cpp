@@ -157,11 +157,6 @@ void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char
     throwAccessException(env, operation, text);
 }
 
-void throwNotImplemented(JNIEnv* env, const char* operation)
-{
-    throwAccessException(env, operation, "not implemented");
-}
-
 }  // namespace vantor::access
 
 using namespace vantor::access;

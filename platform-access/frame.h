@@ -66,11 +66,6 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
 // signed decimal, the whole message cut to 4,095 characters.
 void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char* message, long code);
 
-// The failure of an operation whose family is not built into this library
-// yet: throws (operation, "not implemented"). The caller returns its neutral
-// result, as for any other failure.
-void throwNotImplemented(JNIEnv* env, const char* operation);
-
 // Deletes a local reference when there is one.
 inline void deleteLocal(JNIEnv* env, jobject reference)
 {

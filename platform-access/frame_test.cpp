@@ -275,21 +275,5 @@ TEST(Frame, MissingExceptionConstructorLeavesTheVmErrorAndWrites)
     EXPECT_EQ("java/lang/NoSuchMethodError", failed.exception->className);
 }
 
-TEST(Frame, OperationsOfOtherFamiliesSayTheyAreNotImplemented)
-{
-    JniHost host;
-    NativeLibrary& library = host.load();
-    library.call("initialise");
-    CallResult result = library.call("getFileAttributes", {L"c:\\"});
-    EXPECT_TRUE(threwAccess(result, L"getFileAttributes", L"not implemented"));
-    EXPECT_EQ(Value::ofInt(-1), result.value);
-    result = library.call("getAvailableDrives");
-    EXPECT_TRUE(threwAccess(result, L"getAvailableDrives", L"not implemented"));
-    EXPECT_TRUE(result.value.isNull());
-    result = library.callExport("shellExecAndWaitA", "shellExecuteAndWait", {L"a", L"b"});
-    EXPECT_EQ(Value::ofInt(0), result.value);
-    EXPECT_TRUE(threwAccess(result, L"shellExecuteAndWait", L"not implemented"));
-}
-
 }  // namespace
 }  // namespace vantor::jnihost
