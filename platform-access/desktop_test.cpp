@@ -98,7 +98,17 @@ TEST(HookWindow, CreationMessagesReachTheCallbackOnTheHookThread)
     ASSERT_NE(nullptr, window);
     const DWORD hookThread = GetWindowThreadProcessId(window, nullptr);
 
-    const std::vector<CallbackCall> calls = host.callbackCalls();
+    // The window can be found as soon as it exists, which is before its
+    // WM_CREATE has been handled: wait for that message.
+    const auto hasCreate = [](const std::vector<CallbackCall>& seen) {
+        return std::any_of(seen.begin(), seen.end(),
+                           [](const CallbackCall& c) { return c.message == static_cast<int>(WM_CREATE); });
+    };
+    std::vector<CallbackCall> calls = host.callbackCalls();
+    for (int i = 0; i < 500 && !hasCreate(calls); ++i) {
+        Sleep(10);
+        calls = host.callbackCalls();
+    }
     const auto position = [&calls](UINT message) {
         return std::find_if(calls.begin(), calls.end(),
                             [message](const CallbackCall& c) { return c.message == static_cast<int>(message); });
