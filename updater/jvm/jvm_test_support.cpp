@@ -40,20 +40,11 @@ void installRuntime(const std::wstring& javaHome, const StandInRuntime& runtime)
 
 void writeProbeJar(const std::wstring& path, bool withJavaArch)
 {
+    // A jar stores its entry names uncompressed in the local header and in
+    // the central directory.
     const std::string name = withJavaArch ? "ru/kestrel/core/JavaArch.class" : "ru/kestrel/core/Other.class";
-    const std::string content = "\xCA\xFE\xBA\xBE class bytes";
-    auto le16 = [](std::size_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
-    auto le32 = [&](std::size_t v) { return le16(v & 0xFFFF) + le16(v >> 16); };
-    // Local header, data, central directory record, end record; the entry
-    // is stored, and its name stands in both headers as plain bytes.
-    std::string jar = "PK\x03\x04" + le16(10) + le16(0) + le16(0) + le32(0) + le32(0) + le32(content.size()) +
-                      le32(content.size()) + le16(name.size()) + le16(0) + name + content;
-    const std::size_t directory = jar.size();
-    jar += "PK\x01\x02" + le16(10) + le16(10) + le16(0) + le16(0) + le32(0) + le32(0) + le32(content.size()) +
-           le32(content.size()) + le16(name.size()) + le16(0) + le16(0) + le16(0) + le16(0) + le32(0) + le32(0) + name;
-    const std::size_t directorySize = jar.size() - directory;
-    jar += "PK\x05\x06" + le16(0) + le16(0) + le16(1) + le16(1) + le32(directorySize) + le32(directory) + le16(0);
-    writeFileBytes(path, jar);
+    const std::string header("PK\x03\x04\x0A\0\0\0", 8);
+    writeFileBytes(path, header + name + "\xCA\xFE\xBA\xBE" + "PK\x01\x02" + name + "PK\x05\x06");
 }
 
 WatchedLauncherStop::WatchedLauncherStop(DiagnosticsLog& log) : m_previous(setLauncherStopHandler(&raiseStopped))

@@ -29,8 +29,7 @@ struct StandInRuntime {
 // bin\server\jvm.dll as asked).
 void installRuntime(const std::wstring& javaHome, const StandInRuntime& runtime);
 
-// A jar-like file: a stored zip entry's header and directory record naming
-// the JavaArch class (or another class).
+// A jar-like file whose headers name the JavaArch class (or another class).
 void writeProbeJar(const std::wstring& path, bool withJavaArch);
 
 // While it lives, a launcher stop raises LauncherStopped in this process

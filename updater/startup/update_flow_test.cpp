@@ -417,19 +417,6 @@ TEST_F(UpdateRunTest, Java11PassesTheArchitectureTestBeforeItRunsTheUpdaters)
     EXPECT_FALSE(logged("Java is old"));
 }
 
-TEST_F(UpdateRunTest, Java11FailingTheArchitectureTestShowsJavaNotFond)
-{
-    installRuntime(m_program + L"\\jre", "11.0.2");
-    writeFileBytes(javaw() + L".cfg", "exit=32");
-    writeFileBytes(m_program + L"\\utils.jar", "ru/kestrel/core/JavaArch.class");
-    const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe");
-    EXPECT_EQ(1u, result.exitCode);
-    ASSERT_EQ(1u, m_boxes.size());
-    EXPECT_EQ("Java not fond", m_boxes[0].text);
-    EXPECT_EQ(1u, javawCalls().size());  // the architecture test only
-    EXPECT_TRUE(logged("INFO : [DEF] : Remove:"));
-}
-
 // The runtime choice ends the program itself: exit status 1, no message, and
 // its failing step's line is the last of the run.
 TEST_F(UpdateRunTest, RuntimeAnswering17EndsTheRunWithOneAndNoMessage)
