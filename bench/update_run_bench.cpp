@@ -1,16 +1,18 @@
 // The update run's own cost.
 //
 // Runs the real updater from a demo installation's program folder (stand-in
-// Java runtime whose programs exit at once), from its start to the end of its
+// Java runtime whose programs exit at once, and a loopback runtime download
+// server for the runtime descriptor), from its start to the end of its
 // elevated copy, and compares the time with what the run cannot avoid: the
 // fixed pauses of the flow (the server waits 1,000 ms before it opens the
 // pipe, and every waited process is given 200 ms to start) and the starts of
-// the processes it needs (the client, its elevated copy and the Java
-// updater), each counted as one bare program start measured in the same Wine
-// prefix. The printed ratio is
+// the processes it needs (the client, the runtime's version query, the
+// elevated copy and the Java updater), each counted as one bare program
+// start measured in the same Wine prefix. The printed ratio is
 //   (wall time - fixed pauses) / (processes started x bare program start).
 // A ratio near 1 means the run costs little beyond starting its processes.
-#include "test_support.h"
+#include "download_test_support.h"
+#include "runtime_descriptor.h"
 
 #include <windows.h>
 
@@ -25,8 +27,11 @@ namespace {
 
 constexpr int kBareStarts = 10;
 constexpr int kRuns = 5;
-constexpr int kProcessesStarted = 3;  // client, elevated copy, Java updater
-constexpr double kFixedPausesMs = 1000.0 + 200.0;
+// The client, the version query, the elevated copy, the Java updater.
+constexpr int kProcessesStarted = 4;
+// The server's wait for the pipe; the version query and the Java updater are
+// waited for.
+constexpr double kFixedPausesMs = 1000.0 + 2 * 200.0;
 
 double nowMs()
 {
@@ -90,8 +95,16 @@ int main()
     TempDir temp;
     const std::wstring program = root / L"Program";
     installStandIn(program + L"\\Vantor.exe", "exit=0");
-    installStandIn(program + L"\\jre\\bin\\java.exe", "exit=0");
+    installStandIn(program + L"\\jre\\bin\\java.exe", "stderr=java version \"1.8.0_151\"\\n\nexit=0");
     installStandIn(program + L"\\jre\\bin\\javaw.exe", "exit=0");
+    createDirectories(program + L"\\jre\\bin\\client");
+    writeFileBytes(program + L"\\jre\\bin\\client\\jvm.dll", "");
+    LoopbackServer descriptorServer;
+    if (!descriptorServer.running()) {
+        std::printf("the loopback runtime download server did not start\n");
+        return 1;
+    }
+    descriptorServer.putFile(L"java2.json", "{\"packedJreEbzUrl\": \"http://127.0.0.1/p.ebz\", \"minVersion\": \"1.8.0\"}");
     copyFile(binPath(L"VantorUpdater.exe"), program + L"\\VantorUpdater.exe");
     ExecValue saved;
     ExecValue::set(program + L"\\Vantor.exe");
@@ -108,6 +121,7 @@ int main()
     ProcessOptions options;
     options.environment[L"TMP"] = temp.path();
     options.environment[L"TEMP"] = temp.path();
+    options.environment[vantor::kRuntimeServerVariable] = descriptorServer.base();
     options.currentDirectory = program;
     const std::wstring log = temp / L"VantorUpdater.log";
     std::vector<double> runs;

@@ -10,17 +10,26 @@
 #                                 HKCU\Software\Vantor names C:\Vantor\Vantor.exe)
 #     Vantor.exe                  stand-in main program
 #     VantorUpdater.exe           an older updater (product version 2.0.9.9)
-#     jre\bin\java.exe, javaw.exe stand-in Java runtime
+#     jre\bin\java.exe, javaw.exe stand-in Java runtime; java.exe answers
+#                                 -version like a Java 8 runtime
+#     jre\bin\client\jvm.dll,     its client and server JVMs (empty files)
+#       jre\bin\server\jvm.dll
 #   <AppData>\Vantor\plugins\vupdater
 #     plugin.properties, vupdater_<version>.jar, vupdater.ext.jar (empty)
 # The stand-ins record their command lines (<program>.calls) and exit at once.
+# A loopback HTTP server (python3) stands in for the runtime download server
+# and serves the runtime descriptor java2.json; VANTOR_RUNTIME_SERVER points
+# the updater at it.
 #
 # Then it runs the updater twice:
-#   1. from the plug-in folder, as the Java application starts it: the ext
-#      updater runs as the user, the elevated copy replaces the older installed
-#      updater and runs the Java updater;
-#   2. from the program folder with /runVantor: the elevated copy runs the Java
-#      updater, then the main program is started with /noupdate.
+#   1. from the plug-in folder, as the Java application starts it: the runtime
+#      is chosen (its version asked, the descriptor fetched, the client JVM
+#      ranked above the server JVM), the ext updater runs as the user, the
+#      elevated copy replaces the older installed updater and runs the Java
+#      updater;
+#   2. from the program folder with /runVantor: the runtime is chosen again,
+#      the elevated copy runs the Java updater, then the main program is
+#      started with /noupdate.
 # and prints the log of both runs and the command lines the stand-ins saw.
 set -eu
 
@@ -66,7 +75,7 @@ mkdir -p "$temp"
 
 program="$prefix/drive_c/Vantor"
 plugin="$appdata/Vantor/plugins/vupdater"
-mkdir -p "$program/jre/bin" "$plugin"
+mkdir -p "$program/jre/bin/client" "$program/jre/bin/server" "$plugin"
 
 stand_in() {  # stand_in <path> <config text>
   cp "$bin/stand_in.exe" "$1"
@@ -78,6 +87,8 @@ stand_in "$program/Vantor.exe" "exit=0"
 stand_in "$program/jre/bin/java.exe" 'stderr=java version "1.8.0_151"\nJava(TM) SE Runtime Environment (build 1.8.0_151-b12)\n
 exit=0'
 stand_in "$program/jre/bin/javaw.exe" "exit=0"
+: >"$program/jre/bin/client/jvm.dll"
+: >"$program/jre/bin/server/jvm.dll"
 : >"$program/Vantor.jar"
 : >"$program/swt.jar"
 : >"$program/utils.jar"
@@ -93,6 +104,29 @@ printf 'plugin.name=vupdater\r\nplugin.version=3.4.1\r\n' >"$plugin/plugin.prope
 : >"$plugin/vupdater.ext.jar"
 cp "$bin/VantorUpdater.exe" "$plugin/VantorUpdater.exe"
 wine_run reg add 'HKCU\Software\Vantor' /v exec /t REG_SZ /d 'C:\Vantor\Vantor.exe' /f
+
+echo "== Starting the runtime download server (loopback)"
+server="$demo/runtime-server"
+mkdir -p "$server/www"
+# The server ends by itself once its folder is gone (or after 10 idle minutes),
+# so removing the folder stops it, also when the demo fails half-way.
+trap 'rm -rf "$server"' EXIT
+python3 "$here/updater/download/loopback_http_server.py" --dir "$server" --idle 600 &
+i=0
+while [ ! -s "$server/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$server/port" ]; then
+  echo "the loopback server did not start (see $server/server.log)" >&2
+  exit 2
+fi
+port=$(cat "$server/port")
+export VANTOR_RUNTIME_SERVER="http://127.0.0.1:$port"
+cat >"$server/www/java2.json" <<EOF
+{
+  "packedJreEbzUrl": "$VANTOR_RUNTIME_SERVER/jre2_packed.ebz",
+  "minVersion": "1.8.0"
+}
+EOF
+echo "   $VANTOR_RUNTIME_SERVER/java2.json"
 
 log="$temp/VantorUpdater.log"
 rm -f "$log"
@@ -131,6 +165,9 @@ echo
 echo "== Command line the main program was started with"
 if [ -s "$program/Vantor.exe.calls" ]; then tr -d '\r' <"$program/Vantor.exe.calls"; else echo "(not started)"; fi
 echo
+echo "== Requests the runtime download server received"
+cat "$server/requests.log" 2>/dev/null || echo "(none)"
+echo
 echo "== Installed updater now"
 if cmp -s "$program/VantorUpdater.exe" "$bin/VantorUpdater.exe"; then
   echo "C:\\Vantor\\VantorUpdater.exe is the current updater (replaced by run 1)"
@@ -139,5 +176,5 @@ else
 fi
 
 # The wrapper keeps the prefix's Wine server running for further programs;
-# the demo is over, so it goes.
+# the demo is over, so it goes (the loopback server goes with the trap).
 WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true

@@ -2,7 +2,7 @@
 
 #include "admin_dialog.h"
 #include "command_server.h"
-#include "java_runtime.h"
+#include "jvm_properties.h"
 #include "path_text.h"
 #include "process.h"
 #include "text_table.h"
@@ -127,11 +127,15 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
 
     currentLog = &log;
 
-    const std::wstring javaHome = chooseJavaHome(programFolder, utilsPath, log);
-    if (javaHome.empty()) {
+    // The runtime choice may itself end the program (exit status 1, nothing
+    // shown) when the runtime cannot state its version.
+    JVMProperties properties;
+    properties.loadProperties(programFolder, utilsPath, log);
+    if (!properties.m_bestJvm) {
         MessageBoxW(nullptr, L"Java not fond", nullptr, MB_ICONERROR | MB_OK);
         return 1;
     }
+    const std::wstring javaHome = properties.m_bestJvm->m_javaHomePath;
 
     const std::wstring appData = appDataFolder();
 

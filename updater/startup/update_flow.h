@@ -34,7 +34,9 @@ struct ClientPlatform {
 };
 
 // Client mode: the update run. 0 after every run past the runtime check,
-// 1 without a Java runtime, -1 without a registered main program.
+// 1 without a Java runtime, -1 without a registered main program. The
+// runtime choice ends the process itself with exit status 1, showing
+// nothing, when the runtime cannot state its version (see JVMProperties).
 int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log,
                   const ClientPlatform& platform = {});
 

@@ -2,6 +2,8 @@
 // programs for the Java runtime, the Java updaters and the main program, the
 // real registry value, the user's data folder and the real elevated copy.
 #include "admin_dialog.h"
+#include "download_test_support.h"
+#include "fetch_runtime_descriptor.h"
 #include "message_box_watcher.h"
 #include "process.h"
 #include "test_support.h"
@@ -60,6 +62,39 @@ private:
     std::vector<BYTE> m_data;
 };
 
+// The runtime download server of the runs: every run fetches the runtime
+// descriptor while it chooses the runtime, and the updater (and the test
+// process, for the runs made in-process) find it through the environment.
+class DescriptorServer {
+public:
+    DescriptorServer()
+    {
+        EXPECT_TRUE(m_server.running());
+        serve("{\n  \"packedJreEbzUrl\": \"http://127.0.0.1/jre2_packed.ebz\",\n  \"minVersion\": \"1.8.0\"\n}\n");
+        SetEnvironmentVariableW(kRuntimeServerVariable, m_server.base().c_str());
+    }
+    ~DescriptorServer() { SetEnvironmentVariableW(kRuntimeServerVariable, nullptr); }
+    DescriptorServer(const DescriptorServer&) = delete;
+    DescriptorServer& operator=(const DescriptorServer&) = delete;
+
+    void serve(const std::string& document) { m_server.putFile(L"java2.json", document); }
+    std::vector<std::string> requests() const { return m_server.requests(); }
+
+private:
+    LoopbackServer m_server;
+};
+
+// A stand-in Java runtime in `home`: java.exe answers like a real runtime
+// (the version line on standard error), javaw.exe exits with 0, and the
+// client JVM's DLL makes the runtime a candidate.
+void installRuntime(const std::wstring& home, const std::string& version = "1.8.0_151")
+{
+    installStandIn(home + L"\\bin\\java.exe", "stderr=java version \"" + version + "\"\\n\nexit=0");
+    installStandIn(home + L"\\bin\\javaw.exe", "record_folder=1\nexit=0");
+    createDirectories(home + L"\\bin\\client");
+    writeFileBytes(home + L"\\bin\\client\\jvm.dll", "MZ stand-in JVM");
+}
+
 class UpdateRunTest : public ::testing::Test {
 protected:
     UpdateRunTest() : m_exec(L"Software\\Vantor", L"exec") {}
@@ -78,8 +113,7 @@ protected:
         // The installation: main program, runtime, installed updater.
         m_program = m_root / L"Program Folder";
         installStandIn(m_program + L"\\Vantor.exe", "exit=0");
-        installStandIn(m_program + L"\\jre\\bin\\java.exe", "stdout=java version \"1.8.0_151\"\nexit=0");
-        installStandIn(javaw(), "record_folder=1\nexit=0");
+        installRuntime(m_program + L"\\jre");
         installUpdater(m_program + L"\\VantorUpdater.exe");
         m_exec.set(m_program + L"\\Vantor.exe");
     }
@@ -153,6 +187,7 @@ protected:
     }
 
     RegistryValueOverride m_exec;
+    DescriptorServer m_descriptor;
     TempDir m_root;
     TempDir m_temp;
     std::wstring m_appData;
@@ -335,8 +370,84 @@ TEST_F(UpdateRunTest, MissingRuntimeShowsJavaNotFondAndEndsWithOne)
     ASSERT_EQ(1u, m_boxes.size());
     EXPECT_EQ("Java not fond", m_boxes[0].text);
     EXPECT_FALSE(logged("Start elevated server"));
+    EXPECT_TRUE(logged("INFO : [DEF] : removeUnacceptableJVMs"));
+    EXPECT_TRUE(logged("ERROR : [DEF] : No acceptable JVMs were found."));
     Sleep(300);
     EXPECT_TRUE(standInCalls(m_program + L"\\Vantor.exe").empty());
+}
+
+TEST_F(UpdateRunTest, TheRuntimeIsChosenInEightLoggedStepsBeforeAnythingIsStarted)
+{
+    createDirectories(m_program + L"\\jre\\bin\\server");
+    writeFileBytes(m_program + L"\\jre\\bin\\server\\jvm.dll", "");
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    std::size_t previous = 0;
+    for (const char* step : {"getJvmFromCustomJvmPath", "getJvmFromCustomJavaHomePath", "getAllJVMs",
+                             "Local Java is found, check version...", "java version \"1.8.0_151\"",
+                             "Local Java is good, use it", "addJVMToAllList", "removeCopyBinJvmDirs",
+                             "breakoutBinJvmDirs", "Java is old", "determineVersions", "removeUnacceptableJVMs",
+                             "Start elevated server with arguments:"}) {
+        const std::size_t at = position(std::string("[DEF] : ") + step);
+        ASSERT_NE(std::string::npos, at) << step;
+        EXPECT_LT(previous, at) << step;
+        previous = at;
+    }
+    EXPECT_TRUE(logged("INFO : [DEF] : " + narrow(shortPathOf(m_program)) + "\\jre\\bin\\client\\jvm.dll"));
+    EXPECT_TRUE(logged("ERROR : [DEF] : 1.8.0\r\n"));
+    const std::vector<std::string> requests = m_descriptor.requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("GET /java2.json -", requests[0]);
+    // The client JVM is chosen; its home starts the Java updater.
+    ASSERT_EQ(1u, javawCalls().size());
+    EXPECT_EQ(expectedJavaUpdater(), javawCalls()[0]);
+}
+
+TEST_F(UpdateRunTest, Java11PassesTheArchitectureTestBeforeItRunsTheUpdaters)
+{
+    installRuntime(m_program + L"\\jre", "11.0.2");
+    writeFileBytes(m_program + L"\\utils.jar", std::string("PK\x03\x04 ru/kestrel/core/JavaArch.class PK\x01\x02"));
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    const std::string folder = narrow(shortPathOf(m_program));
+    const std::vector<std::string> calls = javawCalls();
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_EQ("\"" + folder + "\\jre\\bin\\javaw.exe\" -classpath \"" + folder + "\\utils.jar\" ru.kestrel.core.JavaArch",
+              calls[0]);
+    EXPECT_EQ(expectedJavaUpdater(), calls[1]);
+    EXPECT_TRUE(logged("INFO : [DEF] : JavaArch.class found"));
+    EXPECT_FALSE(logged("Java is old"));
+}
+
+// The runtime choice ends the program itself: exit status 1, no message, and
+// its failing step's line is the last of the run.
+TEST_F(UpdateRunTest, RuntimeAnswering17EndsTheRunWithOneAndNoMessage)
+{
+    installRuntime(m_program + L"\\jre", "17");
+    const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe", L"/runVantor");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(1u, result.exitCode);
+    EXPECT_TRUE(m_boxes.empty());
+    const std::vector<std::string> lines = readLines(m_temp / L"VantorUpdater.log");
+    ASSERT_FALSE(lines.empty());
+    const std::string end = "INFO : [DEF] : Exception in JVMChooser.getAllJVMs()";
+    EXPECT_EQ(end, lines.back().substr(lines.back().size() - std::min(lines.back().size(), end.size())));
+    EXPECT_TRUE(javawCalls().empty());
+    EXPECT_TRUE(m_descriptor.requests().empty());
+    Sleep(300);
+    EXPECT_TRUE(standInCalls(m_program + L"\\Vantor.exe").empty());
+}
+
+TEST_F(UpdateRunTest, DescriptorWithoutMinimumVersionEndsTheRunWithOne)
+{
+    m_descriptor.serve("{\"packedJreEbzUrl\": \"http://127.0.0.1/jre2_packed.ebz\"}");
+    const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe");
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(1u, result.exitCode);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(1u, m_descriptor.requests().size());
+    EXPECT_TRUE(logged("INFO : [DEF] : Exception in JVMChooser.getAllJVMs()\r\n"));
+    EXPECT_FALSE(logged("Local Java is good, use it"));
+    EXPECT_FALSE(logged("addJVMToAllList"));
+    EXPECT_TRUE(javawCalls().empty());
 }
 
 TEST_F(UpdateRunTest, FailedElevationShowsTheErrorThenTheDialogAndTheRunGoesOn)
@@ -391,7 +502,7 @@ TEST_F(UpdateRunTest, RegisteredPathThatCannotBeShortenedIsUsedAsItIs)
 {
     // The registered main program does not exist, so it has no short form.
     const std::wstring other = m_root / L"Other Folder";
-    installStandIn(other + L"\\jre\\bin\\javaw.exe", "exit=0");
+    installRuntime(other + L"\\jre");
     m_exec.set(other + L"\\Vantor.exe");
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
     EXPECT_TRUE(logged("ERROR : [DEF] : Can't convert long path to short"));

@@ -1,0 +1,40 @@
+#include "launcher_stop.h"
+
+#include "diagnostics_log.h"
+
+#include <windows.h>
+
+namespace vantor {
+
+namespace {
+
+LauncherStopHandler g_handler = nullptr;
+
+}  // namespace
+
+LauncherStopHandler setLauncherStopHandler(LauncherStopHandler handler)
+{
+    const LauncherStopHandler previous = g_handler;
+    g_handler = handler;
+    return previous;
+}
+
+void launcherStop(const wchar_t* line)
+{
+    // The log opens and closes its file for every line, so the line is on
+    // disk before the process goes.
+    // Nothing may keep the process from ending, not even a line that cannot
+    // be written.
+    try {
+        if (currentLog != nullptr) {
+            currentLog->write(L"INFO", line);
+        }
+    } catch (...) {
+    }
+    if (g_handler != nullptr) {
+        g_handler();
+    }
+    ExitProcess(1);
+}
+
+}  // namespace vantor
