@@ -149,6 +149,7 @@ TEST(HookWindow, PostedMessagesArriveWithTheirParameters)
     ASSERT_TRUE(PostMessageW(window, message, 0x12345678, -5));
     std::vector<CallbackCall> calls;
     for (int i = 0; i < 500 && calls.size() < 2; ++i) {
+        Sleep(10);
         calls = waitForCallback(host, message);
     }
     ASSERT_EQ(2u, calls.size());
