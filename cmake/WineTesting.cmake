@@ -36,14 +36,21 @@ function(vantor_add_test target)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  set(properties TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LOCKS)
-    list(JOIN ARG_LOCKS ";" locks)
-    list(APPEND properties RESOURCE_LOCK "${locks}")
-  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     TEST_PREFIX "${target}."
-    PROPERTIES ${properties})
+    TEST_LIST ${target}_TESTS
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LOCKS)
+    # The discovered properties are passed on as one flat list, so a lock
+    # list would lose all names but the first. The locks are set by a file
+    # that ctest reads after the discovered tests instead.
+    set(locks_file "${CMAKE_CURRENT_BINARY_DIR}/${target}_locks.cmake")
+    file(WRITE "${locks_file}"
+      "if(${target}_TESTS)\n"
+      "  set_tests_properties(\${${target}_TESTS} PROPERTIES RESOURCE_LOCK \"${ARG_LOCKS}\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${locks_file}")
+  endif()
 endfunction()

@@ -19,7 +19,7 @@ public:
     virtual std::uint32_t chosenId() const = 0;
 };
 
-struct ButtonSpecification {
+struct ButtonDefinition {
     std::uint32_t id = 0;
     std::wstring key;  // the key of the caption in the text table
 };
@@ -31,12 +31,12 @@ public:
     // Distance from one button's left edge to the next one's.
     static constexpr int kButtonPitch = 86;
 
-    explicit ButtonPanelImpl(std::vector<ButtonSpecification> specifications);
+    explicit ButtonPanelImpl(std::vector<ButtonDefinition> definitions);
 
     // True, recording the button's id, when `control` is one of the buttons.
     bool command(HWND control) override;
 
-    // One push button per specification, in the order given, from the right
+    // One push button per definition, in the order given, from the right
     // edge of the strip leftwards: the i-th (from 0) at x = strip width -
     // 86 * (i + 1), y = strip height - 31, 80 x 25, captioned with the text of
     // its key (the key itself when the table has none), in font 0.
@@ -47,7 +47,7 @@ public:
     const std::vector<std::unique_ptr<PushButton>>& buttons() const { return m_buttons; }
 
 private:
-    std::vector<ButtonSpecification> m_specifications;
+    std::vector<ButtonDefinition> m_definitions;
     std::vector<std::unique_ptr<PushButton>> m_buttons;
     std::uint32_t m_chosenId = 0;
 };
