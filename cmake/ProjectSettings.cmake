@@ -30,3 +30,14 @@ if(VANTOR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# The libFuzzer build of the parsers and wire formats (preset "fuzz"): every
+# library is instrumented for coverage, and the fuzz/ targets link libFuzzer's
+# own main. It goes together with VANTOR_SANITIZE.
+option(VANTOR_FUZZ "Build the libFuzzer targets of the pure code (clang)" OFF)
+if(VANTOR_FUZZ)
+  if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VANTOR_FUZZ needs a native clang build")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

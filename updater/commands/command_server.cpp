@@ -15,8 +15,6 @@ namespace vantor {
 
 namespace {
 
-// A received message: at most 20,480 bytes, plus room for a terminator.
-constexpr DWORD kMessageBytes = 20480;
 // A command's result text.
 constexpr std::size_t kResultCapacity = 256;
 
@@ -78,12 +76,13 @@ void CommandServer::run()
         return;
     }
 
-    std::vector<wchar_t> message(kMessageBytes / sizeof(wchar_t) + 1, L'\0');
+    std::vector<wchar_t> message(kReceivedMessageUnits, L'\0');
     wchar_t result[kResultCapacity] = L"0";
     DWORD read = 0;
-    BOOL received = ReadFile(m_pipe.get(), message.data(), kMessageBytes, &read, nullptr);
+    constexpr DWORD kReadBytes = static_cast<DWORD>(kReceivedMessageBytes);
+    BOOL received = ReadFile(m_pipe.get(), message.data(), kReadBytes, &read, nullptr);
     while (received) {
-        message[read / sizeof(wchar_t)] = L'\0';
+        terminateReceivedMessage(message.data(), read);
         m_log.write(L"INFO", std::wstring(L"Receive command : ") + message.data());
         std::unique_ptr<Command> command = m_factory.create(message.data(), read);
         if (command) {
@@ -99,7 +98,7 @@ void CommandServer::run()
         if (!WriteFile(m_pipe.get(), result, bytes, &written, nullptr)) {
             break;
         }
-        received = ReadFile(m_pipe.get(), message.data(), kMessageBytes, &read, nullptr);
+        received = ReadFile(m_pipe.get(), message.data(), kReadBytes, &read, nullptr);
         text::copyCut(result, kResultCapacity, std::wstring_view(L"0"));
     }
     m_pipe.reset();

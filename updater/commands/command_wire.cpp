@@ -35,6 +35,24 @@ std::optional<RecognisedCommand> recogniseCommand(std::wstring_view received) no
     return std::nullopt;
 }
 
+std::optional<RecognisedCommand> acceptReceivedCommand(std::wstring_view received) noexcept
+{
+    const std::optional<RecognisedCommand> recognised = recogniseCommand(received);
+    if (!recognised || !text::fits(recognised->argument.size(), kCommandArgumentCapacity) ||
+        recognised->argument.find(L'\0') != std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    return recognised;
+}
+
+std::wstring_view terminateReceivedMessage(wchar_t* buffer, std::size_t bytesRead) noexcept
+{
+    const std::size_t bytes = bytesRead < kReceivedMessageBytes ? bytesRead : kReceivedMessageBytes;
+    const std::size_t units = bytes / kWireUnitBytes;
+    buffer[units] = L'\0';
+    return std::wstring_view(buffer, units);
+}
+
 bool composeWireText(std::wstring_view identifier, std::wstring_view argument, wchar_t* buffer, std::size_t capacity,
                      std::size_t& length) noexcept
 {

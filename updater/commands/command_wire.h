@@ -40,6 +40,29 @@ struct RecognisedCommand {
 // identifier.
 std::optional<RecognisedCommand> recogniseCommand(std::wstring_view received) noexcept;
 
+// The server's acceptance of a received wire text: a recognised command whose
+// argument fits the 519-character argument buffer and holds no U+0000. A
+// command keeps its argument as a zero-terminated text, so a zero inside it
+// would make the command act on only the part before the zero; no sender that
+// follows the wire format writes one (its argument is such a text too). None
+// for every text that recogniseCommand refuses as well.
+std::optional<RecognisedCommand> acceptReceivedCommand(std::wstring_view received) noexcept;
+
+// A received message as the server holds it: one read of at most 20,480
+// bytes into a buffer of 10,241 UTF-16 units, one more than the read can
+// fill, so that the text can be terminated behind what was read.
+// Counted in bytes of UTF-16 units: two each, whatever size wchar_t has where
+// the pure code is built.
+constexpr std::size_t kWireUnitBytes = 2;
+constexpr std::size_t kReceivedMessageBytes = 20480;
+constexpr std::size_t kReceivedMessageUnits = kReceivedMessageBytes / kWireUnitBytes + 1;
+
+// Terminates the message of `bytesRead` bytes held in `buffer` (of
+// kReceivedMessageUnits units) and returns its whole units; an odd last byte
+// is not part of the text. A count beyond kReceivedMessageBytes is taken as
+// kReceivedMessageBytes, so the terminator always lands inside the buffer.
+std::wstring_view terminateReceivedMessage(wchar_t* buffer, std::size_t bytesRead) noexcept;
+
 // Writes the wire text of (identifier, argument) into `buffer` of `capacity`
 // characters and stores its length in characters. The text must fit with one
 // character to spare; otherwise nothing is written, `length` is untouched and

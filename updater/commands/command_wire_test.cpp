@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -77,6 +78,34 @@ TEST(CommandWire, ArgumentStartsAfterTheFirstSeparator)
     const auto recognised = recogniseCommand(L"CRT_FLD_CMD\0a\0b"s);
     ASSERT_TRUE(recognised.has_value());
     EXPECT_EQ(L"a\0b"s, std::wstring(recognised->argument));
+}
+
+TEST(CommandWire, ServerAcceptsOnlyArgumentsItCanKeepWhole)
+{
+    const auto accepted = acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x"s);
+    ASSERT_TRUE(accepted.has_value());
+    EXPECT_EQ(CommandKind::Delete, accepted->kind);
+    EXPECT_EQ(L"C:\\x", accepted->argument);
+    EXPECT_TRUE(acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(519, L'a')).has_value());
+    EXPECT_FALSE(acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(520, L'a')).has_value());
+    EXPECT_FALSE(acceptReceivedCommand(L"UNKNOWN\0x"s).has_value());
+    // The command would delete C:\x, which is not what the message names.
+    EXPECT_FALSE(acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x\0y"s).has_value());
+    EXPECT_FALSE(acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x\0"s).has_value());
+}
+
+TEST(CommandWire, ReceivedMessageIsTerminatedInsideItsBuffer)
+{
+    std::vector<wchar_t> buffer(kReceivedMessageUnits, L'x');
+    EXPECT_EQ(kReceivedMessageBytes / 2, terminateReceivedMessage(buffer.data(), kReceivedMessageBytes).size());
+    EXPECT_EQ(L'\0', buffer.back());
+    // A count larger than one read can give is held to the buffer.
+    EXPECT_EQ(kReceivedMessageBytes / 2, terminateReceivedMessage(buffer.data(), 1u << 20).size());
+    // An odd last byte is not a unit of the text.
+    buffer.assign(kReceivedMessageUnits, L'x');
+    EXPECT_EQ(L"xx", terminateReceivedMessage(buffer.data(), 5));
+    EXPECT_EQ(L'\0', buffer[2]);
+    EXPECT_EQ(L"", terminateReceivedMessage(buffer.data(), 1));
 }
 
 TEST(CommandWire, CopyArgumentSplitsAtTheFirstBar)

@@ -394,8 +394,8 @@ std::unique_ptr<Command> CommandFactory::create(const wchar_t* text, std::size_t
         return nullptr;
     }
     const std::optional<RecognisedCommand> recognised =
-        recogniseCommand(std::wstring_view(text, byteLength / sizeof(wchar_t)));
-    if (!recognised || !text::fits(recognised->argument.size(), kCommandArgumentCapacity)) {
+        acceptReceivedCommand(std::wstring_view(text, byteLength / sizeof(wchar_t)));
+    if (!recognised) {
         return nullptr;
     }
     switch (recognised->kind) {

@@ -392,8 +392,12 @@ private:
     // Index in `text` of the bracket (or brace) that matches the one at its
     // front, or npos. From the second character on with a depth of 1: a left
     // one adds 1, a right one subtracts 1 and matches when it reaches 0, both
-    // only outside strings; a double quote not preceded by a backslash
-    // switches between inside and outside a string.
+    // only outside strings; a double quote that a backslash does not escape
+    // switches between inside and outside a string. A backslash escapes the
+    // character after it, so two in a row escape each other, as they do
+    // where strings are read: a string that ends in an escaped backslash
+    // ("C:\\") closes at its quote here too, instead of running on and
+    // emptying the object or array around it.
     std::size_t matchOf(std::wstring_view text)
     {
         const std::less<const wchar_t*> before;
@@ -425,10 +429,13 @@ private:
         std::vector<std::size_t> openBraces;
         (open == L'[' ? openBrackets : openBraces).push_back(0);
         bool inString = false;
+        bool escaped = false;
         for (std::size_t i = 1; i < text.size(); ++i) {
             const wchar_t c = text[i];
+            const bool isEscaped = escaped;
+            escaped = c == L'\\' && !isEscaped;
             if (c == L'"') {
-                if (text[i - 1] != L'\\') {
+                if (!isEscaped) {
                     inString = !inString;
                 }
                 continue;

@@ -7,7 +7,9 @@
 //     it is dropped, true/false/null are matched ignoring case, and anything
 //     else is read as a decimal number (0 when there is none);
 //   - brackets and braces are matched by depth outside strings, where a
-//     double quote after a backslash does not open or close a string;
+//     double quote that a backslash escapes does not open or close a string
+//     (a backslash escapes the character after it, so "\\" is one escaped
+//     backslash and the quote after it closes the string);
 //   - an array element is cut at the first comma or right bracket, even
 //     inside a string, and Null elements are not kept;
 //   - object keys are taken as they stand (escapes are not resolved), a later

@@ -40,9 +40,14 @@ std::size_t match(const std::wstring& text)
     const wchar_t close = open == L'[' ? L']' : L'}';
     int depth = 1;
     bool inString = false;
+    std::size_t backslashes = 0;  // the run of backslashes just before i
     for (std::size_t i = 1; i < text.size(); ++i) {
-        if (text[i] == L'"' && text[i - 1] != L'\\') {
-            inString = !inString;
+        const bool escaped = backslashes % 2 == 1;
+        backslashes = text[i] == L'\\' ? backslashes + 1 : 0;
+        if (text[i] == L'"') {
+            if (!escaped) {
+                inString = !inString;
+            }
         } else if (!inString && text[i] == open) {
             ++depth;
         } else if (!inString && text[i] == close && --depth == 0) {

@@ -101,9 +101,18 @@ INSTANTIATE_TEST_SUITE_P(
         // Strings.
         DocumentCase{L"escapes", L"[\"a\\tb\",\"\\u0041\",\"\\/\\\"\\\\\",\"\\q\"]", L"[\"a\tb\",\"u0041\",\"/\"\\\",\"q\"]"},
         DocumentCase{L"brackets inside a string do not count", L"{\"x\":{\"a\":\"}]\"},\"y\":2}", L"{x:{a:\"}]\"},y:2}"},
-        // A quote after a backslash never closes a string while matching
-        // brackets, even when the backslash is itself escaped.
-        DocumentCase{L"escaped backslash before a quote hides the match", L"{\"x\":{\"a\":\"\\\\\"},\"y\":1}", L"{}"},
+        // While brackets are matched, a quote after an escaped backslash
+        // closes its string, as it does where the string is read: a nested
+        // value whose string ends in a backslash keeps itself and the
+        // members around it.
+        DocumentCase{L"escaped backslash before a quote closes the string", L"{\"x\":{\"a\":\"\\\\\"},\"y\":1}",
+                     L"{x:{a:\"\\\"},y:1}"},
+        DocumentCase{L"string ending in a backslash in a nested array", L"[[\"\\\\\"]]", L"[[\"\\\"]]"},
+        DocumentCase{L"escaped quote after an escaped backslash stays inside", L"{\"x\":[\"\\\\\\\"]\"],\"y\":1}",
+                     L"{x:[],y:1}"},
+        DocumentCase{L"path with a trailing backslash beside the descriptor's members",
+                     L"{\"mirrors\":[{\"share\":\"\\\\\\\\host\\\\jre\\\\\"}],\"minVersion\":\"1.8.0\"}",
+                     L"{minVersion:\"1.8.0\",mirrors:[{share:\"\\\\host\\jre\\\"}]}"},
         // Arrays.
         DocumentCase{L"empty elements are not kept", L"[1,,2]", L"[1,2]"},
         DocumentCase{L"nested", L"[[1,2],[3],{\"a\":[true]},[]]", L"[[1,2],[3],{a:[true]},[]]"},

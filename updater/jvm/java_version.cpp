@@ -89,8 +89,11 @@ JavaVersion parseVersion(const std::wstring& text)
     if (!second || !third) {
         throw VersionParseError("version number out of range");
     }
-    // second x 100 + third, and the first number, must each fit 32 bits.
-    if (*second > (kInt32Max - *third) / 100) {
+    // second x 100 + third, and the first number, must each fit 32 bits. The
+    // third number alone is checked first: beyond 32 bits it would make the
+    // room left for the second negative, and that room, rounded toward zero,
+    // would let a sum of up to 99 beyond the limit through.
+    if (*third > kInt32Max || *second > (kInt32Max - *third) / 100) {
         throw VersionParseError("version number out of range");
     }
     const std::optional<std::int64_t> first = readNumber(group->first, kInt32Max);

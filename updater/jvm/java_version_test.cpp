@@ -50,6 +50,18 @@ TEST(ParseVersion, FailsWhenANumberDoesNotFit)
     }
 }
 
+TEST(ParseVersion, ThirdNumberJustBeyond32BitsDoesNotFit)
+{
+    // A third number up to 99 beyond the 32-bit limit, with a second number
+    // of 0, must fail like any other sum that does not fit, not wrap around
+    // to a negative minor.
+    for (const wchar_t* text : {L"0.0.2147483648", L"0.0.2147483699", L"1.1.2147483548"}) {
+        EXPECT_THROW(parseVersion(text), VersionParseError) << "text: " << ::testing::PrintToString(std::wstring(text));
+    }
+    EXPECT_EQ(2147483647, parseVersion(L"0.0.2147483647").minor);
+    EXPECT_EQ(2147483647, parseVersion(L"0.1.2147483547").minor);
+}
+
 TEST(JavaVersion, DefaultIsEmptyAndZero)
 {
     const JavaVersion version;
