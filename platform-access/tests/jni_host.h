@@ -15,7 +15,7 @@
 // It is strict like a JVM run with -Xcheck:jni, and stricter. Each of these
 // is a violation, which fails the running test:
 //   - a JNI call made while an exception is pending, other than the calls the
-//     JNI specification allows then (ExceptionCheck, ExceptionOccurred,
+//     JNI rules allow then (ExceptionCheck, ExceptionOccurred,
 //     ExceptionClear, ExceptionDescribe, the Release* calls, DeleteLocalRef,
 //     DeleteGlobalRef, DeleteWeakGlobalRef, PopLocalFrame, PushLocalFrame,
 //     MonitorExit, DetachCurrentThread);
