@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <regex>
+#include <string_view>
 
 namespace vantor {
 
@@ -47,14 +47,25 @@ std::wstring javaArchCommandLine(std::wstring_view javaHome, std::wstring_view j
                   kArchTestCommandBuffer, "architecture test command line does not fit");
 }
 
+// The first `version "` that is followed by digits and dots, and the whole
+// run of them. (A scan rather than std::regex: the library's matcher recurses
+// once per character and a runtime printing a long enough run of digits
+// would overflow the stack.)
 std::wstring versionTextOfOutput(const std::wstring& output)
 {
-    static const std::wregex pattern(L"version \"([0-9.]+)");
-    std::wsmatch match;
-    if (!std::regex_search(output, match, pattern)) {
-        return {};
+    static constexpr std::wstring_view kLead = L"version \"";
+    const auto isVersionChar = [](wchar_t c) { return (c >= L'0' && c <= L'9') || c == L'.'; };
+    for (std::size_t at = output.find(kLead); at != std::wstring::npos; at = output.find(kLead, at + 1)) {
+        const std::size_t first = at + kLead.size();
+        std::size_t end = first;
+        while (end < output.size() && isVersionChar(output[end])) {
+            ++end;
+        }
+        if (end > first) {
+            return output.substr(first, end - first);
+        }
     }
-    return match[1].str();
+    return {};
 }
 
 int majorVersionOf(std::wstring_view version)

@@ -42,6 +42,14 @@ TEST(VersionTextOfOutput, FirstMatchAfterTheWordVersion)
     EXPECT_EQ(L"", versionTextOfOutput(L"java version 1.8.0"));
     EXPECT_EQ(L"", versionTextOfOutput(L"java Version \"1.8.0\""));
     EXPECT_EQ(L"", versionTextOfOutput(L"java version \"v1.8.0\""));
+    EXPECT_EQ(L"9", versionTextOfOutput(L"version \"beta\" version \"9\""));
+}
+
+TEST(VersionTextOfOutput, VeryLongRunOfDigitsIsTakenWhole)
+{
+    // A runtime may print anything; a million digits once overflowed the stack.
+    const std::wstring digits(1000000, L'7');
+    EXPECT_EQ(digits, versionTextOfOutput(L"java version \"" + digits + L"\""));
 }
 
 TEST(MajorVersionOf, LikeAStandardTextToIntegerConversion)
