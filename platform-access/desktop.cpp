@@ -184,8 +184,6 @@ unsigned __stdcall hookThreadA(void* ready)
     return got == 0 ? static_cast<unsigned>(message.wParam) : 0;
 }
 
-
-
 namespace {
 
 // --- tray icon -------------------------------------------------------------
