@@ -263,8 +263,8 @@ TEST(HookWindow, RefusingCreationEndsTheThreadWithAMessage)
         output = capture.standardOutput();
     }
     EXPECT_EQ("Failed to create window\n", output);
-    EXPECT_FALSE(std::any_of(host.callbackCalls().begin(), host.callbackCalls().end(),
-                             [](const CallbackCall& c) { return c.message == WM_CREATE; }));
+    const std::vector<CallbackCall> calls = host.callbackCalls();  // a copy: iterate one vector
+    EXPECT_FALSE(std::any_of(calls.begin(), calls.end(), [](const CallbackCall& c) { return c.message == WM_CREATE; }));
     EXPECT_TRUE(waitUntilDetached(host));
 }
 
