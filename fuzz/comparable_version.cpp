@@ -147,14 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    std::wstring text;
-    if ((data[0] & 1) != 0) {
-        text = vantor::fuzz::unitsOf(data + 1, size - 1);
-    } else {
-        for (std::size_t i = 1; i < size; ++i) {
-            text += kPieces[data[i] % (sizeof kPieces / sizeof kPieces[0])];
-        }
-    }
+    const std::wstring text = (data[0] & 1) != 0 ? vantor::fuzz::unitsOf(data + 1, size - 1)
+                                                 : vantor::fuzz::piecesOf(data + 1, size - 1, kPieces);
     checkComparable(text);
     checkRanking(text);
     checkOutput(text);

@@ -44,6 +44,18 @@ inline std::wstring unitsOf(const std::uint8_t* data, std::size_t size)
     return text;
 }
 
+// Each byte picks one of the pieces: texts built of a parser's own tokens,
+// which reach deeper than random units do.
+template <std::size_t Count>
+std::wstring piecesOf(const std::uint8_t* data, std::size_t size, const wchar_t* const (&pieces)[Count])
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < size; ++i) {
+        text += pieces[data[i] % Count];
+    }
+    return text;
+}
+
 // UTF-8 decoded to UTF-16 the way the system's conversion does it for the
 // downloaded document and the language resources: code points above U+FFFF
 // become surrogate pairs, and every byte that does not start a well-formed

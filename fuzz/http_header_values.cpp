@@ -16,6 +16,7 @@
 #include "http_header_values.h"
 #include "json_reader.h"
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -91,10 +92,7 @@ const wchar_t* const kPieces[] = {L"filename=", L"\"", L";", L" ", L"\t", L"a", 
 
 void checkAgainstPattern(const std::uint8_t* data, std::size_t size)
 {
-    std::wstring value;
-    for (std::size_t i = 0; i < size && i < 48; ++i) {
-        value += kPieces[data[i] % (sizeof kPieces / sizeof kPieces[0])];
-    }
+    const std::wstring value = vantor::fuzz::piecesOf(data, std::min<std::size_t>(size, 48), kPieces);
     static const std::wregex pattern(L"filename=\\s*\"?(\\w[^\";]*\\w)\"?\\s*");
     std::wsmatch match;
     std::wstring expected;
