@@ -52,22 +52,6 @@ DWORD WINAPI plainWindowThread(void* context)
     return 0;
 }
 
-HWND hookWindow()
-{
-    for (int i = 0; i < 500; ++i) {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, L"Vantor Window Hook", nullptr)) != nullptr) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId()) {
-                return window;
-            }
-        }
-        Sleep(10);
-    }
-    return nullptr;
-}
-
 double secondsForMessages(HWND window)
 {
     const double start = vantor::bench::now();
@@ -106,7 +90,7 @@ int main()
         host.setCallback([](const CallbackCall&) { return Answer(-1); });
         NativeLibrary& library = host.load();
         library.call("initialise");
-        const HWND hook = hookWindow();
+        const HWND hook = vantor::jnihost::waitForHookWindow();
         if (hook == nullptr) {
             std::printf("the hook window did not appear\n");
             return 1;

@@ -15,36 +15,6 @@
 namespace vantor::jnihost {
 namespace {
 
-constexpr wchar_t kHookClass[] = L"Vantor Window Hook";
-
-// The hook window of this process, once the hook thread has made it.
-HWND waitForHookWindow()
-{
-    for (int i = 0; i < 500; ++i) {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, kHookClass, nullptr)) != nullptr) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId()) {
-                return window;
-            }
-        }
-        Sleep(10);
-    }
-    return nullptr;
-}
-
-bool threadEnds(DWORD threadId)
-{
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-    if (thread == nullptr) {
-        return true;  // gone already
-    }
-    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return ended;
-}
-
 // Waits until the callback has seen `message`; returns its calls of it.
 std::vector<CallbackCall> waitForCallback(JniHost& host, UINT message)
 {
@@ -122,7 +92,7 @@ TEST(HookWindow, CreationMessagesReachTheCallbackOnTheHookThread)
     // Both carry the creation parameters, a pointer that needs all 64 bits
     // to be passed whole.
     EXPECT_EQ(position(WM_NCCREATE)->lParam, position(WM_CREATE)->lParam);
-    EXPECT_EQ(kHookClass, std::wstring(created.lpszClass));
+    EXPECT_EQ(kHookWindowClass, std::wstring(created.lpszClass));
     EXPECT_EQ(nullptr, created.lpszName);
     EXPECT_EQ(nullptr, created.hwndParent);
     EXPECT_EQ(static_cast<LONG>(WS_OVERLAPPEDWINDOW), created.style & ~WS_CLIPSIBLINGS);

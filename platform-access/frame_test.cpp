@@ -16,32 +16,6 @@ using testing::TempDir;
 
 const std::string kThrowFailureLine = "OvWin32AccessInterface: failed to throw exception readValue: unsupported type\n";
 
-// The hook windows of this process (other test programs may have their own).
-std::vector<HWND> hookWindows()
-{
-    std::vector<HWND> windows;
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, L"Vantor Window Hook", nullptr)) != nullptr) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process == GetCurrentProcessId()) {
-            windows.push_back(window);
-        }
-    }
-    return windows;
-}
-
-bool threadEnds(DWORD threadId)
-{
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-    if (thread == nullptr) {
-        return true;  // gone already
-    }
-    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return ended;
-}
-
 TEST(Frame, VersionIsThreePointZeroInEveryForm)
 {
     JniHost host;

@@ -413,6 +413,17 @@ private:
     std::unique_ptr<Stream> m_error;
 };
 
+// The class of the library's hidden hook window.
+inline constexpr wchar_t kHookWindowClass[] = L"Vantor Window Hook";
+
+// The hook windows of this process (other test programs may have their own).
+std::vector<HWND> hookWindows();
+// The hook window of this process once the hook thread has made it (waits up
+// to 5 s), or null.
+HWND waitForHookWindow();
+// Whether the thread has ended or ends within 10 s.
+bool threadEnds(DWORD threadId);
+
 // UTF-8 form of a wide text, for messages.
 std::string utf8(const std::wstring& text);
 
