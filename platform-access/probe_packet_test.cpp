@@ -3,6 +3,8 @@
 // RFC 1071.
 #include "probe_packet.h"
 
+#include "datagram_bytes_test.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,9 @@
 namespace vantor::access {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::joined;
+using testing::put16;
 
 Bytes bytesOf(const ProbePacket& packet)
 {
@@ -102,24 +106,6 @@ TEST(Probe, ChecksumsThatComeOutZeroAreSentAsAllOnes)
 
 constexpr std::uint16_t kId = 0x4D2A;
 constexpr std::uint16_t kPort = 48140;  // probe number 8
-
-// a followed by the first `count` bytes of b. (Built by copying rather than
-// by vector::insert, which GCC 12 warns about wrongly.)
-template <typename Tail>
-Bytes joined(const Bytes& a, const Tail& b, std::size_t count)
-{
-    Bytes out(a.size() + count);
-    std::copy(a.begin(), a.end(), out.begin());
-    std::copy(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(count),
-              out.begin() + static_cast<std::ptrdiff_t>(a.size()));
-    return out;
-}
-
-void put16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-    bytes[at] = static_cast<std::uint8_t>(value >> 8);
-    bytes[at + 1] = static_cast<std::uint8_t>(value);
-}
 
 // An IPv4 datagram carrying `icmp`, with `options` bytes of IP options and a
 // correct total length.

@@ -3,6 +3,8 @@
 // that waits of 5,000 ms take no time and every elapsed time is known.
 #include "trace_route.h"
 
+#include "datagram_bytes_test.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,31 +21,15 @@ constexpr std::uint32_t kRouter = 0x0A000001;       // 10.0.0.1
 constexpr std::uint32_t kDestination = 0xC0A80101;  // 192.168.1.1, printed as -1062731519
 constexpr std::uint16_t kId = 0x2B67;
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
+using testing::joined;
+using testing::put16;
 
 struct Answer {
     std::uint32_t delayMs;
     std::uint32_t sender;
     Bytes datagram;
 };
-
-// a followed by the first `count` bytes of b. (Built by copying rather than
-// by vector::insert, which GCC 12 warns about wrongly.)
-template <typename Tail>
-Bytes joined(const Bytes& a, const Tail& b, std::size_t count)
-{
-    Bytes out(a.size() + count);
-    std::copy(a.begin(), a.end(), out.begin());
-    std::copy(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(count),
-              out.begin() + static_cast<std::ptrdiff_t>(a.size()));
-    return out;
-}
-
-void put16(Bytes& bytes, std::size_t at, std::uint16_t value)
-{
-    bytes[at] = static_cast<std::uint8_t>(value >> 8);
-    bytes[at + 1] = static_cast<std::uint8_t>(value);
-}
 
 Bytes withIpHeader(Bytes icmp)
 {
