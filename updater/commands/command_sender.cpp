@@ -163,6 +163,7 @@ ClientPipe createCommandPipe(DiagnosticsLog& log, HANDLE serverProcess, DWORD se
         if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY) {
             // Another process holds the name: whatever it is, it gets nothing.
             log.write(L"ERROR", L"Command pipe name is taken by another process, err: " + std::to_wstring(error));
+            result.connection = PipeConnection::NameTaken;
         } else {
             log.write(L"ERROR", L"Can't create command pipe, err: " + std::to_wstring(error));
         }

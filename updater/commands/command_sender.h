@@ -48,7 +48,8 @@ private:
 // How creating the pipe and waiting for the server ended.
 enum class PipeConnection {
     Connected,
-    NotCreated,   // the pipe could not be created (or its name was taken)
+    NotCreated,   // the pipe could not be created
+    NameTaken,    // another process holds the pipe's name
     WaitFailed,   // the server did not open it in time, or it ended first
     WrongClient,  // a process other than the started server opened it
 };

@@ -1,6 +1,7 @@
 #include "command_server.h"
 
 #include "command_sender.h"
+#include "process.h"
 #include "text/bounded_copy.h"
 #include "win/system_library.h"
 
@@ -40,9 +41,40 @@ DWORD parentProcessId()
 
 }  // namespace
 
-CommandServer::CommandServer(DiagnosticsLog& log, const CommandFactory& factory) : m_log(log), m_factory(factory) {}
+win::Handle openParentProcess(DiagnosticsLog& log)
+{
+    const DWORD parentId = parentProcessId();
+    if (parentId == 0) {
+        log.write(L"ERROR", L"Can't find the process that started the server; nothing is executed");
+        return {};
+    }
+    const DWORD access =
+        SYNCHRONIZE | (systemVersion().major >= 6 ? PROCESS_QUERY_LIMITED_INFORMATION : PROCESS_QUERY_INFORMATION);
+    win::Handle parent(OpenProcess(access, FALSE, parentId));
+    if (!parent) {
+        const DWORD error = GetLastError();
+        log.write(L"ERROR", L"Can't open the process that started the server, err: " + std::to_wstring(error) +
+                                L"; nothing is executed");
+        return {};
+    }
+    // A process that started after this one only holds the id of the one
+    // that started it, which has ended since.
+    FILETIME parentCreated{}, ownCreated{}, unused1{}, unused2{}, unused3{};
+    if (!GetProcessTimes(parent.get(), &parentCreated, &unused1, &unused2, &unused3) ||
+        !GetProcessTimes(GetCurrentProcess(), &ownCreated, &unused1, &unused2, &unused3) ||
+        CompareFileTime(&parentCreated, &ownCreated) > 0) {
+        log.write(L"ERROR", L"The process that started the server has ended; nothing is executed");
+        return {};
+    }
+    return parent;
+}
 
-bool CommandServer::pipeBelongsToParent()
+CommandServer::CommandServer(DiagnosticsLog& log, const CommandFactory& factory, HANDLE client)
+    : m_log(log), m_factory(factory), m_client(client)
+{
+}
+
+bool CommandServer::pipeBelongsToClient()
 {
     auto* serverProcessId = win::procAddress<PipeProcessIdFn>(GetModuleHandleW(L"kernel32.dll"),
                                                               "GetNamedPipeServerProcessId");
@@ -50,28 +82,69 @@ bool CommandServer::pipeBelongsToParent()
         return true;  // the system cannot tell
     }
     ULONG owner = 0;
-    const DWORD parent = parentProcessId();
-    if (serverProcessId(m_pipe.get(), &owner) && parent != 0 && owner == parent) {
+    const DWORD client = GetProcessId(m_client);
+    if (serverProcessId(m_pipe.get(), &owner) && client != 0 && owner == client) {
         return true;
     }
     m_log.write(L"ERROR", L"Command pipe belongs to process " + std::to_wstring(owner) +
-                              L", not to the starting process " + std::to_wstring(parent) +
+                              L", not to the starting process " + std::to_wstring(client) +
                               L"; nothing is executed");
     return false;
 }
 
+bool CommandServer::clientHasEnded() const
+{
+    return WaitForSingleObject(m_client, 0) != WAIT_TIMEOUT;
+}
+
+CommandServer::Transfer CommandServer::transfer(bool write, void* data, DWORD size, DWORD& done)
+{
+    done = 0;
+    ResetEvent(m_event.get());
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = m_event.get();
+    const BOOL finished = write ? WriteFile(m_pipe.get(), data, size, nullptr, &overlapped)
+                                : ReadFile(m_pipe.get(), data, size, nullptr, &overlapped);
+    if (!finished) {
+        if (GetLastError() != ERROR_IO_PENDING) {
+            return Transfer::Failed;
+        }
+        // The client first: when it has ended, whatever else arrived at the
+        // same moment is not taken.
+        HANDLE waits[2] = {m_client, m_event.get()};
+        const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (wait != WAIT_OBJECT_0 + 1) {
+            // The operation must be over before its OVERLAPPED goes.
+            CancelIo(m_pipe.get());
+            GetOverlappedResult(m_pipe.get(), &overlapped, &done, TRUE);
+            done = 0;
+            return wait == WAIT_OBJECT_0 ? Transfer::ClientEnded : Transfer::Failed;
+        }
+    }
+    if (!GetOverlappedResult(m_pipe.get(), &overlapped, &done, FALSE)) {
+        return Transfer::Failed;
+    }
+    return clientHasEnded() ? Transfer::ClientEnded : Transfer::Done;
+}
+
 void CommandServer::run()
 {
+    if (m_client == nullptr) {
+        return;  // openParentProcess has said why
+    }
     // Identification level only: whoever holds the other end can never act
     // with this process's rights.
     m_pipe.reset(CreateFileW(kCommandPipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT |
+                                 SECURITY_IDENTIFICATION,
+                             nullptr));
     if (!m_pipe) {
         m_log.write(L"ERROR", L"Can't open pipe file");
         return;
     }
-    if (!pipeBelongsToParent()) {
+    m_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_event || !pipeBelongsToClient()) {
         m_pipe.reset();
         return;
     }
@@ -80,8 +153,8 @@ void CommandServer::run()
     wchar_t result[kResultCapacity] = L"0";
     DWORD read = 0;
     constexpr DWORD kReadBytes = static_cast<DWORD>(kReceivedMessageBytes);
-    BOOL received = ReadFile(m_pipe.get(), message.data(), kReadBytes, &read, nullptr);
-    while (received) {
+    Transfer received = transfer(false, message.data(), kReadBytes, read);
+    while (received == Transfer::Done) {
         terminateReceivedMessage(message.data(), read);
         m_log.write(L"INFO", std::wstring(L"Receive command : ") + message.data());
         std::unique_ptr<Command> command = m_factory.create(message.data(), read);
@@ -95,11 +168,15 @@ void CommandServer::run()
 
         const DWORD bytes = static_cast<DWORD>(wcslen(result) * sizeof(wchar_t));
         DWORD written = 0;
-        if (!WriteFile(m_pipe.get(), result, bytes, &written, nullptr)) {
+        received = transfer(true, result, bytes, written);
+        if (received != Transfer::Done) {
             break;
         }
-        received = ReadFile(m_pipe.get(), message.data(), kReadBytes, &read, nullptr);
+        received = transfer(false, message.data(), kReadBytes, read);
         text::copyCut(result, kResultCapacity, std::wstring_view(L"0"));
+    }
+    if (received == Transfer::ClientEnded) {
+        m_log.write(L"INFO", L"The client has ended; nothing more is read");
     }
     m_pipe.reset();
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace vantor {
 namespace {
 
@@ -235,6 +237,43 @@ TEST_F(CommandPipeTest, ServerRefusesAPipeThatAnotherProcessCreated)
     EXPECT_NE("0", readFileBytes(reply));
 }
 
+TEST_F(CommandPipeTest, NothingIsExecutedOnceTheClientHasEnded)
+{
+    // The client hands copies of its pipe end and of the server's process to
+    // this test and ends; the test then writes through the copy.
+    const std::wstring handles = m_dir / L"handles.txt";
+    const ProcessResult client = runProcess(L"\"" + binPath(L"orphaned_client.exe") + L"\" " +
+                                                std::to_wstring(GetCurrentProcessId()) + L" \"" + handles + L"\"",
+                                            updaterOptions());
+    ASSERT_EQ(0u, client.exitCode);
+    const std::string values = readFileBytes(handles);
+    const std::size_t blank = values.find(' ');
+    ASSERT_NE(std::string::npos, blank);
+    win::Handle pipe(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(values.substr(0, blank)))));
+    win::Handle server(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(values.substr(blank + 1)))));
+
+    const std::wstring request = L"CRT_FLD_CMD\0"s + (m_dir / L"orphaned");
+    win::Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event.get();
+    DWORD done = 0;
+    if (WriteFile(pipe.get(), request.data(), static_cast<DWORD>(request.size() * 2), nullptr, &overlapped) ||
+        GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(event.get(), 10000) != WAIT_OBJECT_0) {
+            CancelIo(pipe.get());
+        }
+        GetOverlappedResult(pipe.get(), &overlapped, &done, TRUE);
+    }
+
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(server.get(), 30000));
+    DWORD exitCode = 1;
+    EXPECT_TRUE(GetExitCodeProcess(server.get(), &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_FALSE(directoryExists(m_dir / L"orphaned"));
+    EXPECT_FALSE(serverLogged("Receive command"));
+    EXPECT_TRUE(serverLogged("INFO : [SRV] : Server is stopped"));
+}
+
 class CommandSenderTest : public CommandPipeTest {
 protected:
     void SetUp() override
@@ -290,12 +329,12 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
     EXPECT_TRUE(logged("ERROR : [DEF] : Failed to send data, err: 6"));
 }
 
-TEST_F(CommandSenderTest, ANameAlreadyTakenGivesNoPipe)
+TEST_F(CommandSenderTest, ANameAlreadyTakenGivesNoPipeAndSaysSo)
 {
     TestPipeClient squatter;
     ASSERT_TRUE(squatter.created());
     ClientPipe pipe = createCommandPipe(*m_log, nullptr, 0, 2000);
-    EXPECT_EQ(PipeConnection::NotCreated, pipe.connection);
+    EXPECT_EQ(PipeConnection::NameTaken, pipe.connection);
     EXPECT_FALSE(pipe.pipe.valid());
     EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe name is taken by another process"));
 }

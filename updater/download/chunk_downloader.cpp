@@ -59,6 +59,12 @@ std::uint32_t ChunkDownloader::readBody(DiagnosticsLog& log, IDownloadOutput& ou
         DWORD read = 0;
         if (api->InternetReadFile(m_request, buffer, kReadSize, &read)) {
             if (read > 0) {
+                if (sizeLimit != 0 && std::uint64_t{rangeStart} + count + read > sizeLimit) {
+                    log.write(L"ERROR", L"Download is larger than " + std::to_wstring(sizeLimit) +
+                                            L" bytes, reading stopped: " + m_connection.url());
+                    m_overLimit = true;
+                    break;
+                }
                 output.write(buffer, rangeStart + count, read);
                 count += read;
                 const DWORD now = GetTickCount();

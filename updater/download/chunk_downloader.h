@@ -51,6 +51,10 @@ public:
     // Closes the request, connection and session handles.
     void close() noexcept { m_connection.closeAll(); m_request = nullptr; }
 
+    // True when readBody stopped because the body would have passed
+    // `sizeLimit`.
+    bool overLimit() const noexcept { return m_overLimit; }
+
     HttpConnection& connection() noexcept { return m_connection; }
     const HttpConnection& connection() const noexcept { return m_connection; }
     HINTERNET request() const noexcept { return m_request; }
@@ -63,6 +67,10 @@ public:
     std::uint32_t offset = 0;  // of the last successful open
     std::int32_t downloadAttemptCountRemain;
     std::int32_t connectAttemptCountRemain;
+    // The end of the body (its byte count from the start of the resource)
+    // that readBody never reads past; 0 for none. A body that would go on
+    // beyond it stops the reading with an "ERROR" line, not completed.
+    std::uint32_t sizeLimit = 0;
 
 private:
     HINTERNET m_request = nullptr;  // owned by m_connection
@@ -70,6 +78,7 @@ private:
     ErrorHandler& m_errorHandler;
     std::uint32_t m_retryPauseMs;
     bool m_completed = false;
+    bool m_overLimit = false;
     ChunkDownloaderListener& m_listener;
 };
 

@@ -115,6 +115,12 @@ std::vector<std::string> LoopbackServer::requests() const
     return fileExists(log) ? readLines(log) : std::vector<std::string>{};
 }
 
+std::vector<std::string> LoopbackServer::endlessBodiesSent() const
+{
+    const std::wstring log = m_folder / L"sent.log";
+    return fileExists(log) ? readLines(log) : std::vector<std::string>{};
+}
+
 void LoopbackServer::putFile(const std::wstring& relativePath, const std::string& bytes)
 {
     std::wstring path = m_folder / (L"www\\" + relativePath);

@@ -32,6 +32,9 @@ public:
     std::wstring url(const std::wstring& pathAndQuery) const;
     // The requests received so far, "METHOD PATH RANGE" each.
     std::vector<std::string> requests() const;
+    // For each endless body (endless=1) whose client has gone away: "PATH N",
+    // N the bytes sent.
+    std::vector<std::string> endlessBodiesSent() const;
     // Serves `bytes` at /<relativePath>.
     void putFile(const std::wstring& relativePath, const std::string& bytes);
 

@@ -131,10 +131,33 @@ TEST_F(DownloaderTest, AcceptedRangesGoToAChunkThread)
     EXPECT_TRUE(logged("Download [" + u(url) + "] is SUCCESS"));
 }
 
-TEST_F(DownloaderTest, LargeRangedBody)
+TEST_F(DownloaderTest, MemoryDownloadsStopAtTheirSizeLimit)
 {
-    const std::wstring url = m_server.url(path(L"?size=1500000&ranges=1"));
-    EXPECT_TRUE(sameText(widen(patternBody(1500000)), downloadToMemory(L"JAVA_PARAMS", url, m_log.log())));
+    // Within a raised limit a large ranged body arrives whole.
+    const std::wstring large = m_server.url(path(L"/large?size=1500000&ranges=1"));
+    EXPECT_TRUE(sameText(widen(patternBody(1500000)), downloadToMemory(L"JAVA_PARAMS", large, m_log.log(), 2000000)));
+
+    // The same body over the default 1 MiB: its announced length ends it.
+    EXPECT_EQ(L"", downloadToMemory(L"JAVA_PARAMS", large, m_log.log()));
+    EXPECT_TRUE(logged("File " + u(large) + " is larger than 1048576 bytes"));
+
+    // A body without end and without a length: the reading stops at the
+    // limit, the thread ends well within the 10-second wait, and the server
+    // sees the connection go after a bounded number of bytes.
+    const std::wstring endless = m_server.url(path(L"/endless?endless=1"));
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(L"", downloadToMemory(L"JAVA_PARAMS", endless, m_log.log()));
+    EXPECT_LT(GetTickCount() - start, 9000u);
+    EXPECT_TRUE(logged("Download is larger than 1048576 bytes, reading stopped: " + u(endless)));
+    EXPECT_TRUE(logged("Download [" + u(endless) + "] is FAILED"));
+    EXPECT_TRUE(logged("-----END thread fileDownloaderThread" + u(endless)));
+    std::vector<std::string> sent;
+    for (int i = 0; i < 100 && sent.empty(); ++i) {
+        Sleep(50);
+        sent = m_server.endlessBodiesSent();
+    }
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_LT(std::stoull(sent[0].substr(sent[0].rfind(' ') + 1)), 32ull * 1024 * 1024) << sent[0];
 }
 
 TEST_F(DownloaderTest, RedirectAnsweredToTheGetIsTheContent)

@@ -86,6 +86,12 @@ bool FileDownloader::download()
             m_log.write(L"INFO", L"File " + m_url + L" is less then minValidSize");
             return false;
         }
+        if (maxSize != 0 && contentLength != kNoLength && contentLength > maxSize) {
+            probe.close();
+            m_output->setComplete(false);
+            m_log.write(L"ERROR", L"File " + m_url + L" is larger than " + std::to_wstring(maxSize) + L" bytes");
+            return false;
+        }
         std::wstring fileName = response.fileName();
         if (fileName.empty()) {
             fileName = fileNameOf(response.finalUrl());
@@ -99,7 +105,8 @@ bool FileDownloader::download()
         const std::wstring expectedDigest = response.contentDigest();
 
         if (!response.acceptRanges()) {
-            success = probe.readBody(m_log, *m_output) > 0;
+            probe.sizeLimit = maxSize;
+            success = probe.readBody(m_log, *m_output) > 0 && !probe.overLimit();
             probe.close();
         } else {
             probe.close();
@@ -109,7 +116,8 @@ bool FileDownloader::download()
                 const ChunkRange range = chunkRange(contentLength, m_chunkCount, i);
                 std::unique_ptr<ChunkTask> task(new ChunkTask{i, m_output, *this, response.finalUrl(), kTimeoutMs,
                                                               kTimeoutMs, kAttempts, kRetryPauseMs, range.limit,
-                                                              range.offset, kAttempts, m_listener, m_log});
+                                                              range.offset, kAttempts, m_listener, m_log,
+                                                              maxSize});
                 HANDLE thread = CreateThread(nullptr, 0, &downloadThread, task.get(), 0, nullptr);
                 if (thread == nullptr) {
                     m_log.writeLastError();
@@ -166,6 +174,7 @@ DWORD WINAPI downloadThread(void* parameter)
         log.write(L"INFO", L"+++++BEGIN thread downloadThread " + task->owner.url());
         ChunkDownloader chunk(task->chunkNum, task->url, task->connectTimeoutMs, task->receiveTimeoutMs, task->owner,
                               task->downloadAttempts, task->connectAttempts, task->retryPauseMs, task->listener);
+        chunk.sizeLimit = task->sizeLimit;
         if (chunk.open(log, false, task->limit, task->offset)) {
             chunk.readBody(log, *task->output);
             chunk.close();
@@ -181,11 +190,12 @@ DWORD WINAPI downloadThread(void* parameter)
 DownloadManager::DownloadManager(DiagnosticsLog& log) : m_log(log) {}
 
 void DownloadManager::start(const std::wstring& downloadId, const std::wstring& url,
-                            std::shared_ptr<IDownloadOutput> output)
+                            std::shared_ptr<IDownloadOutput> output, std::uint32_t maxSize)
 {
     auto downloader = std::make_unique<FileDownloader>(url, std::move(output), m_log, downloadId);
     downloader->useHead = false;
     downloader->minValidSize = 0;
+    downloader->maxSize = maxSize;
     FileDownloader* started = downloader.get();
     std::unique_ptr<DownloadTask> task(new DownloadTask{std::move(downloader), downloadId, m_log});
     HANDLE thread = CreateThread(nullptr, 0, &fileDownloaderThread, task.get(), 0, nullptr);
@@ -217,11 +227,12 @@ bool DownloadManager::waitAll()
     return success;
 }
 
-std::wstring downloadToMemory(const std::wstring& downloadId, const std::wstring& url, DiagnosticsLog& log)
+std::wstring downloadToMemory(const std::wstring& downloadId, const std::wstring& url, DiagnosticsLog& log,
+                              std::uint32_t maxSize)
 {
     DownloadManager manager(log);
     auto output = std::make_shared<MemoryDownloadOutput>();
-    manager.start(downloadId, url, output);
+    manager.start(downloadId, url, output, maxSize);
     if (!manager.waitAll()) {
         return {};
     }

@@ -50,6 +50,10 @@ public:
     std::uint32_t minValidSize = 0;
     // Whether the probe first follows redirects with HEAD requests.
     bool useHead = false;
+    // The largest acceptable content in bytes; 0 for no limit. A larger
+    // announced length fails the download at once; a body that goes on past
+    // it is not read further and fails the download.
+    std::uint32_t maxSize = 0;
 
 private:
     std::wstring m_url;
@@ -82,6 +86,7 @@ struct ChunkTask {
     std::int32_t connectAttempts = FileDownloader::kAttempts;
     ChunkDownloaderListener& listener;
     DiagnosticsLog& log;
+    std::uint32_t sizeLimit = 0;  // see ChunkDownloader::sizeLimit
 };
 
 // Thread procedures (for CreateThread). Each takes ownership of its task;
@@ -100,8 +105,9 @@ public:
     DownloadManager& operator=(const DownloadManager&) = delete;
 
     // Starts a fileDownloaderThread for a new FileDownloader of the url
-    // (use-HEAD off, minValidSize 0).
-    void start(const std::wstring& downloadId, const std::wstring& url, std::shared_ptr<IDownloadOutput> output);
+    // (use-HEAD off, minValidSize 0, the given maxSize).
+    void start(const std::wstring& downloadId, const std::wstring& url, std::shared_ptr<IDownloadOutput> output,
+               std::uint32_t maxSize = 0);
 
     // Waits for each started download in turn, at most kWaitMs each, and
     // forgets them. True when every one ended with success; a download still
@@ -120,9 +126,16 @@ private:
     std::vector<StartedDownload> m_started;
 };
 
+// What downloadToMemory reads at most unless told otherwise. The documents
+// fetched into memory (the runtime descriptor) are about a hundred bytes; a
+// server that sends more, or without end, gets no more than this.
+constexpr std::uint32_t kMemoryDownloadLimit = 1024 * 1024;
+
 // Downloads the url into memory and returns it decoded from UTF-8; the empty
-// text on any failure, and when the download has not ended within 10
+// text on any failure, when the body is larger than `maxSize` bytes (its
+// reading stops there), and when the download has not ended within 10
 // seconds (it then finishes on its own thread and logs its end later).
-std::wstring downloadToMemory(const std::wstring& downloadId, const std::wstring& url, DiagnosticsLog& log);
+std::wstring downloadToMemory(const std::wstring& downloadId, const std::wstring& url, DiagnosticsLog& log,
+                              std::uint32_t maxSize = kMemoryDownloadLimit);
 
 }  // namespace vantor::download

@@ -23,6 +23,9 @@ serves a generated body whose behaviour the query selects:
   getstatus=N     answer GET requests with status N (HEAD gets 200)
   delay=MS        wait before answering
   trickle=MS      send the body in four parts, MS apart
+  endless=1       no Content-Length and a body without end (it stops by
+                  itself after 1 GiB); when the client goes away, the bytes
+                  sent are appended to <dir>/sent.log as "PATH N"
   fail<k>=KIND:N  the k-th GET of this path (counted from 1) sends only N
                   bytes of its body and then:
                     cut    closes the connection (the headers announced more)
@@ -195,6 +198,9 @@ class Handler(BaseHTTPRequestHandler):
             kind, count = fault.split(":")
             self.send_faulty(status, headers, body, kind, int(count))
             return
+        if query.get("endless") == "1" and not head:
+            self.send_endless(state, url.path, headers)
+            return
         if query.get("nolength") == "1":
             self.send_unannounced(status, headers, body, head)
             return
@@ -268,6 +274,22 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         self.wfile.flush()
         self.close_connection = True
+
+    def send_endless(self, state, path, headers):
+        self.start(200, headers, None)
+        self.close_connection = True
+        block = pattern_body(1 << 16)
+        sent = 0
+        try:
+            while sent < (1 << 30):
+                self.wfile.write(block)
+                sent += len(block)
+        except (ConnectionError, BrokenPipeError, socket.timeout):
+            pass
+        finally:
+            with state.lock:
+                with open(os.path.join(state.folder, "sent.log"), "a", encoding="utf-8") as log:
+                    log.write("%s %d\n" % (path, sent))
 
     def send_faulty(self, status, headers, body, kind, count):
         self.start(status, headers, None if kind == "short" else len(body))

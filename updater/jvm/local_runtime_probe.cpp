@@ -1,5 +1,7 @@
 #include "local_runtime_probe.h"
 
+#include "text/command_line_text.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -37,13 +39,13 @@ std::wstring clientJvmTestPath(std::wstring_view javaHome)
 
 std::wstring javaVersionCommandLine(std::wstring_view javaHome)
 {
-    return L"\"" + std::wstring(javaHome) + L"\\bin\\java.exe\" -version";
+    return text::quoteArgument(std::wstring(javaHome) + L"\\bin\\java.exe") + L" -version";
 }
 
 std::wstring javaArchCommandLine(std::wstring_view javaHome, std::wstring_view jarPath)
 {
-    return fitted(L"\"" + std::wstring(javaHome) + L"\\bin\\javaw.exe\" -classpath \"" + std::wstring(jarPath) +
-                      L"\" ru.kestrel.core.JavaArch",
+    return fitted(text::quoteArgument(std::wstring(javaHome) + L"\\bin\\javaw.exe") + L" -classpath " +
+                      text::quoteArgument(jarPath) + L" ru.kestrel.core.JavaArch",
                   kArchTestCommandBuffer, "architecture test command line does not fit");
 }
 

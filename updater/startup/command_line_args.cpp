@@ -1,12 +1,13 @@
 #include "command_line_args.h"
 
 #include "text/bounded_copy.h"
+#include "text/command_line_text.h"
 
 namespace vantor {
 
 CommandLineArgs::CommandLineArgs(std::wstring_view text, const std::vector<std::wstring>& elements,
                                  std::wstring_view ownPath)
-    : m_text(text::cut(text, kTextCapacity))
+    : m_text(text::cut(text, kTextCapacity)), m_elements(elements)
 {
     std::size_t i = 0;
     if (!elements.empty() && !ownPath.empty() && elements.front() == ownPath) {
@@ -31,6 +32,18 @@ bool CommandLineArgs::has(std::wstring_view name) const
         }
     }
     return false;
+}
+
+std::wstring CommandLineArgs::forwardedText() const
+{
+    std::wstring forwarded;
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+        if (i > 0) {
+            forwarded += L' ';
+        }
+        forwarded += i == 0 ? text::firstCommandLineArgument(m_elements[i]) : text::commandLineArgument(m_elements[i]);
+    }
+    return forwarded;
 }
 
 std::wstring CommandLineArgs::argsLine() const

@@ -42,6 +42,16 @@ public:
     // The copy of the command-line text (at most 16,383 characters).
     const std::wstring& text() const { return m_text; }
     const std::vector<Pair>& pairs() const { return m_pairs; }
+    // The elements the text was split into, the program's own path included
+    // where it stood first.
+    const std::vector<std::wstring>& elements() const { return m_elements; }
+
+    // The elements written back into a command-line text, each quoted where
+    // needed so that the program they are handed to splits the text into
+    // exactly these elements again: the first by the rules of a program
+    // name, the others as arguments. Elements that need no quoting come out
+    // as they are, separated by one blank.
+    std::wstring forwardedText() const;
 
     // "ARGS:" followed by "<switch> " and, for a switch with a value,
     // "<value> " for each pair, as a buffer of 1,024 characters holds it.
@@ -49,6 +59,7 @@ public:
 
 private:
     std::wstring m_text;
+    std::vector<std::wstring> m_elements;
     std::vector<Pair> m_pairs;
 };
 

@@ -13,8 +13,8 @@ namespace {
 
 // The client and the elevated server append to the same file, each opening it
 // for one line while allowing others only to read. The one that comes second
-// sees a sharing violation (or, while the other deletes the file at its size
-// limit, an access denial); it waits a little and tries again, so that no line
+// sees a sharing violation (or, while a file of that name is being deleted,
+// an access denial); it waits a little and tries again, so that no line
 // is lost to an ordinary collision. After about a second it gives up and the
 // line is dropped.
 constexpr int kOpenAttempts = 100;
@@ -53,6 +53,18 @@ std::string toAnsiLine(const std::wstring& line)
     return bytes;
 }
 
+// The log lies in the user's temporary folder, where any program of the user
+// can put a link under its name; the elevated copy writes it too. Only a
+// plain disk file with one name is written, so that the log can never be
+// turned into a way to append to, or empty, some other file.
+bool isPlainLogFile(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+           information.nNumberOfLinks == 1;
+}
+
 }  // namespace
 
 DiagnosticsLog::DiagnosticsLog(const wchar_t* fileName)
@@ -80,7 +92,9 @@ void DiagnosticsLog::setTag(const wchar_t* tag)
 HANDLE DiagnosticsLog::openForAppend() const
 {
     for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileW(m_filePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+        // A link is opened as itself, never followed; see isPlainLogFile.
+        HANDLE file = CreateFileW(m_filePath.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             return file;
         }
@@ -102,11 +116,17 @@ void DiagnosticsLog::write(const wchar_t* level, const wchar_t* message)
         LockGuard guard(m_lock);
         if (!m_filePath.empty()) {
             win::Handle file(openForAppend());
+            if (file && !isPlainLogFile(file.get())) {
+                file.reset();
+            }
             LARGE_INTEGER size{};
             if (file && GetFileSizeEx(file.get(), &size) && logNeedsRestart(static_cast<unsigned long long>(size.QuadPart))) {
-                file.reset();
-                DeleteFileW(m_filePath.c_str());
-                file.reset(openForAppend());
+                // Started afresh through the handle: a name can be swapped
+                // for a link between two calls, an open handle cannot.
+                const LARGE_INTEGER start{};
+                if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
+                    file.reset();
+                }
             }
             if (file) {
                 SYSTEMTIME now;

@@ -26,6 +26,11 @@ public:
     // writes nothing. Never reports a failure: a line that cannot be written
     // is lost silently. Safe to call from every thread of the process; keeps
     // the calling thread's last-error value.
+    //
+    // Only a plain disk file with a single name is written: a log name that
+    // is a reparse point (a link), a hard link to another file or a device
+    // loses its lines. Once the file holds 205,824 bytes it is emptied
+    // through the opened handle and starts again with the line.
     void write(const wchar_t* level, const wchar_t* message);
     void write(const wchar_t* level, const std::wstring& message) { write(level, message.c_str()); }
 

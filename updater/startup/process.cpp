@@ -3,6 +3,7 @@
 #include "path_text.h"
 #include "stored_text.h"
 #include "text/bounded_copy.h"
+#include "text/command_line_text.h"
 #include "version_api.h"
 
 #include <objbase.h>
@@ -212,7 +213,7 @@ bool startElevatedServer(DiagnosticsLog& log, const std::wstring& arguments, win
     }
     const wchar_t* verb = administrator ? texts().openVerb : texts().elevationVerb;
 
-    const std::wstring parameters = arguments + L" /logPath \"" + log.filePath() + L"\"";
+    const std::wstring parameters = arguments + L" /logPath " + text::quoteArgument(log.filePath());
 
     SHELLEXECUTEINFOW execute{};
     execute.cbSize = sizeof execute;

@@ -2,6 +2,7 @@
 // command lines of the Java programs it starts. Pure: no Windows calls.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -29,10 +30,25 @@ std::wstring pluginPropertiesPath(std::wstring_view appData);
 // (or updateAdmin when asked to run as administrator).
 std::wstring extUpdaterCommandLine(std::wstring_view javaHome, std::wstring_view jar, bool asAdministrator);
 
+// Every path in these command lines is quoted so that the program reads it
+// back as one argument, also when it ends in a backslash.
+
 // "<Java home>\bin\javaw.exe" -classpath
 // "<AppData>\Vantor\plugins\vupdater\vupdater_<plugin version>.jar";Vantor.jar;swt.jar
 // ru.vantor.plugins.vupdater.Updater updateonly "<program folder>" "<AppData>\Vantor"
 std::wstring javaUpdaterCommandLine(std::wstring_view javaHome, std::wstring_view appData,
                                     std::wstring_view pluginVersion, std::wstring_view programFolder);
+
+// The longest plugin.version taken into the Java updater's class path.
+constexpr std::size_t kPluginVersionMaxLength = 64;
+
+// True when `version` may stand in the Java updater's command line: 1 to 64
+// characters of ASCII letters, digits, '.', '_' and '-'. The properties file
+// lies in the user's profile, and the elevated copy runs that command line.
+bool isAcceptablePluginVersion(std::wstring_view version);
+
+// The elevated copy's arguments: the client's own arguments, already written
+// back as a command-line text, followed by " /secondInstance /asService".
+std::wstring serverArgumentText(std::wstring_view forwardedArguments);
 
 }  // namespace vantor

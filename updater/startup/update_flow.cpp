@@ -91,9 +91,12 @@ int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log)
     log.setTag(L"SRV");
     log.write(L"INFO", args.argsLine());
     const CommandFactory factory(&log);
+    // Taken before anything else: the client is the process that started
+    // this one, and it is served only as long as it lives.
+    const win::Handle client = openParentProcess(log);
     // The client creates the pipe after it has started this process.
     Sleep(1000);
-    CommandServer server(log, factory);
+    CommandServer server(log, factory, client.get());
     server.run();
     log.write(L"INFO", L"Server is stopped");
     return 0;
@@ -104,6 +107,15 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
 {
     log.write(L"INFO", L"---START---");
     log.write(L"INFO", args.argsLine());
+
+    // Only the client hands "/secondInstance" on, and only together with
+    // "/asService". A copy that finds it without that switch was started
+    // with arguments that went astray; were it to go on as a client, it
+    // would start yet another elevated copy, and so on without end.
+    if (args.has(L"/secondInstance")) {
+        log.write(L"ERROR", L"/secondInstance without /asService, the elevated copy is not started again");
+        return -1;
+    }
 
     const std::wstring ownPath = platform.ownPath.empty() ? ownShortPath(kPathCapacity) : platform.ownPath;
     const std::wstring ownFolder = directoryOf(ownPath, kPathCapacity);
@@ -148,12 +160,12 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
         }
     }
 
-    const std::wstring serverArguments = args.text() + L" /secondInstance /asService";
+    const std::wstring serverArguments = serverArgumentText(args.forwardedText());
     win::Handle serverProcess;
     if (platform.startServer(log, serverArguments, &serverProcess)) {
         const DWORD serverProcessId = serverProcess ? GetProcessId(serverProcess.get()) : 0;
         ClientPipe pipe = createCommandPipe(log, serverProcess.get(), serverProcessId);
-        if (pipe.connection == PipeConnection::WaitFailed) {
+        if (pipe.connection == PipeConnection::WaitFailed || pipe.connection == PipeConnection::NameTaken) {
             MessageBoxW(nullptr, L"Failed to make connection on named pipe.", L"CLN", MB_OK);
         }
         CommandSenderPipe sender(std::move(pipe.pipe), log);
@@ -167,7 +179,12 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
 
         TextTable properties;
         loadTextTableFile(properties, pluginPropertiesPath(appData));
-        const std::wstring pluginVersion = properties.lookup(L"plugin.version");
+        std::wstring pluginVersion = properties.lookup(L"plugin.version");
+        if (!isAcceptablePluginVersion(pluginVersion)) {
+            // Taken as if the key were missing: the lookup's own answer.
+            log.write(L"ERROR", L"plugin.version is not a version of letters, digits, '.', '_' and '-', ignored");
+            pluginVersion = L"plugin.version";
+        }
 
         if (needLaunchExtUpdaterAsAdmin) {
             launchExtUpdater(javaHome, appData, &sender, true, log);
@@ -197,7 +214,10 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
 
 int runUpdater(HINSTANCE instance, HINSTANCE previousInstance, const wchar_t* commandLine)
 {
-    static DiagnosticsLog log(L"VantorUpdater.log");
+    // Never destroyed: a download that the runtime choice stopped waiting for
+    // runs on in its own thread and may still write a line while the process
+    // ends.
+    static DiagnosticsLog& log = *new DiagnosticsLog(L"VantorUpdater.log");
     bool serverMode = false;
     try {
         const CommandLineArgs args = CommandLineArgs::fromCommandLine(commandLine);

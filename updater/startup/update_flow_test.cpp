@@ -164,18 +164,27 @@ protected:
     }
 
     std::string logText() const { return readFileBytes(m_temp / L"VantorUpdater.log"); }
+    std::size_t count(const std::string& text) const
+    {
+        const std::string log = logText();
+        std::size_t found = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    }
     bool logged(const std::string& text) const { return logText().find(text) != std::string::npos; }
     // Where `text` first stands in the log; npos when it does not.
     std::size_t position(const std::string& text) const { return logText().find(text); }
 
     std::vector<std::string> javawCalls() const { return standInCalls(javaw()); }
 
-    std::string expectedJavaUpdater() const
+    std::string expectedJavaUpdater(const std::string& pluginVersion = "3.4.1") const
     {
         const std::string folder = narrow(shortPathOf(m_program));
         const std::string appData = narrow(m_appData);
         return "\"" + folder + "\\jre\\bin\\javaw.exe\" -classpath \"" + appData +
-               "\\Vantor\\plugins\\vupdater\\vupdater_3.4.1.jar\";Vantor.jar;swt.jar "
+               "\\Vantor\\plugins\\vupdater\\vupdater_" + pluginVersion + ".jar\";Vantor.jar;swt.jar "
                "ru.vantor.plugins.vupdater.Updater updateonly \"" +
                folder + "\" \"" + appData + "\\Vantor\"";
     }
@@ -669,7 +678,10 @@ TEST_F(UpdateRunTest, PipeNameTakenByAnotherProcessGetsNothingSent)
     ASSERT_TRUE(offered);
 
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
-    EXPECT_TRUE(m_boxes.empty());
+    // Said as a failed connection is, and the run goes on as it does then.
+    ASSERT_EQ(1u, m_boxes.size());
+    EXPECT_EQ("CLN", m_boxes[0].caption);
+    EXPECT_EQ("Failed to make connection on named pipe.", m_boxes[0].text);
     EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe name is taken by another process"));
     EXPECT_TRUE(logged("ERROR : [DEF] : Failed to send data, err: 6"));
     // The elevated copy found the squatter's pipe and refused it.
@@ -679,6 +691,52 @@ TEST_F(UpdateRunTest, PipeNameTakenByAnotherProcessGetsNothingSent)
     EXPECT_FALSE(directoryExists(target));
     squatter.wait(30000);
     EXPECT_NE("0", readFileBytes(reply));
+}
+
+TEST_F(UpdateRunTest, ArgumentsThatGoAstrayStartOneElevatedCopyInServerMode)
+{
+    // A stray quote, and a quoted value that ends in a backslash, would take
+    // the appended switches into their own argument if forwarded as typed.
+    const std::wstring updater = m_program + L"\\VantorUpdater.exe";
+    for (const std::wstring arguments : {L"/runVantor \"x", L"/runVantor \"C:\\dir\\\""}) {
+        DeleteFileW((m_temp / L"VantorUpdater.log").c_str());
+        DeleteFileW((javaw() + L".calls").c_str());
+        EXPECT_EQ(0u, runUpdater(updater, arguments).exitCode) << narrow(arguments);
+        EXPECT_EQ(1u, count("---START---")) << narrow(arguments);
+        EXPECT_EQ(1u, count("[SRV] : ARGS:/runVantor ")) << narrow(arguments);
+        EXPECT_TRUE(logged("[SRV] : Server is stopped"));
+        ASSERT_EQ(1u, javawCalls().size());
+        EXPECT_EQ(expectedJavaUpdater(), javawCalls()[0]);
+    }
+    EXPECT_TRUE(logged("[SRV] : ARGS:/runVantor C:\\dir\" /secondInstance /asService /logPath "));
+
+    // A client that finds "/secondInstance" without "/asService" starts no
+    // elevated copy of its own.
+    DeleteFileW((m_temp / L"VantorUpdater.log").c_str());
+    EXPECT_EQ(0xFFFFFFFFu, runUpdater(updater, L"/secondInstance /runVantor").exitCode);
+    EXPECT_TRUE(logged("ERROR : [DEF] : /secondInstance without /asService"));
+    EXPECT_FALSE(logged("Start elevated server"));
+}
+
+TEST_F(UpdateRunTest, PluginVersionThatIsNoVersionIsTakenAsMissing)
+{
+    writeFileBytes(m_plugin + L"\\plugin.properties",
+                   "plugin.version=3.4.1.jar\" -javaagent:agent.jar -cp \"x\r\n");
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    ASSERT_EQ(1u, javawCalls().size());
+    EXPECT_EQ(expectedJavaUpdater("plugin.version"), javawCalls()[0]);
+    EXPECT_TRUE(logged("ERROR : [DEF] : plugin.version is not a version"));
+}
+
+TEST_F(UpdateRunTest, LogNameLinkedToAnotherFileLeavesThatFileAloneAndTheRunCompletes)
+{
+    const std::wstring other = m_root / L"other.txt";
+    writeFileBytes(other, "someone else's file\r\n");
+    ASSERT_TRUE(CreateHardLinkW((m_temp / L"VantorUpdater.log").c_str(), other.c_str(), nullptr));
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    ASSERT_EQ(1u, javawCalls().size());  // the Java updater, run by the elevated copy
+    EXPECT_EQ(expectedJavaUpdater(), javawCalls()[0]);
+    EXPECT_EQ("someone else's file\r\n", readFileBytes(other));
 }
 
 // Wine loads a DLL from the program's folder in place of its own only when
