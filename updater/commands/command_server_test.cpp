@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <cstdint>
 
 namespace vantor {
@@ -297,6 +300,30 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
     ASSERT_TRUE(startServer(server));
     ClientPipe pipe = createCommandPipe(*m_log, server.handle(), server.id());
     ASSERT_EQ(PipeConnection::Connected, pipe.connection);
+
+    // Only this user and the Administrators group may open the pipe: no
+    // other user's program can offer itself as the server.
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              GetSecurityInfo(pipe.pipe.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                              nullptr, &descriptor));
+    win::LocalMemory descriptorOwner(descriptor);
+    ASSERT_NE(nullptr, acl);
+    std::vector<std::wstring> grantees;
+    for (DWORD i = 0; i < acl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+        ASSERT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
+        wchar_t* text = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &text));
+        grantees.emplace_back(text);
+        LocalFree(text);
+    }
+    ASSERT_EQ(2u, grantees.size());
+    EXPECT_EQ(L"S-1-5-32-544", grantees[1]);
+    EXPECT_EQ(0u, grantees[0].find(L"S-1-5-21-"));  // the user's own account
+
     CommandSenderPipe sender(std::move(pipe.pipe), *m_log);
 
     EXPECT_FALSE(sender.send(nullptr, nullptr, 0));
