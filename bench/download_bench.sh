@@ -14,7 +14,7 @@ size=$((32 * 1024 * 1024))
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
-python3 "$here/../updater/download/loopback_http_server.py" --dir "$work" --idle 60 &
+python3 "$here/../tests/support/loopback_http_server.py" --dir "$work" --idle 60 &
 i=0
 while [ ! -s "$work/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 port=$(cat "$work/port")

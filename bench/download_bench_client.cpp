@@ -1,8 +1,8 @@
 // Downloads one URL with downloadToMemory and prints the bytes of text it
 // got and the seconds it took, as "<characters> <seconds>". Driven by
 // download_bench.sh, which times curl on the same body from the same server.
-#include "diagnostics_log.h"
-#include "file_downloader.h"
+#include "updater/download/file_downloader.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

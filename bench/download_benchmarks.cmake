@@ -24,5 +24,5 @@ endif()
 # Not named *_bench: it needs the URL that download_bench.sh gives it.
 add_executable(download_bench_client EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/download_bench_client.cpp)
 target_link_libraries(download_bench_client PRIVATE updater_download)
-target_link_options(download_bench_client PRIVATE -municode)
+vantor_wide_entry(download_bench_client)
 add_dependencies(benchmarks download_bench_client)

@@ -2,8 +2,8 @@
 // Windows queries they wrap, done directly in the same run. getVersion
 // through the host shows what the host's own call machinery costs. Prints
 // ratios only; no absolute times.
-#include "bench_timer.h"
-#include "jni_host.h"
+#include "bench/bench_timer.h"
+#include "platform-access/tests/host/jni_host.h"
 
 #include <windows.h>
 #include <cfgmgr32.h>

@@ -4,8 +4,8 @@
 // window on a thread of its own that only gives them default processing.
 // The VM is the JNI test host, so the ratio shows the library's share and the
 // host's attach, not a real JVM's. Prints ratios only; no absolute times.
-#include "bench_timer.h"
-#include "jni_host.h"
+#include "bench/bench_timer.h"
+#include "platform-access/tests/host/jni_host.h"
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 // (the worst place) against memchr scanning the same bytes for a byte that
 // does not occur, the least a search can do. It prints the ratio of the two
 // and the 16 MiB / 1 MiB time ratio (about 16 when the search is linear).
-#include "bench_timer.h"
-#include "local_runtime_probe.h"
+#include "bench/bench_timer.h"
+#include "updater/jvm/local_runtime_probe.h"
 
 #include <cstdio>
 #include <cstring>

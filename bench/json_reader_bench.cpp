@@ -7,7 +7,7 @@
 // objects, as a large descriptor would look) and "deep" (the same members
 // inside 400 levels of nesting, which a reader that rescans nested text for
 // every level would pay for many times over).
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 #include <nlohmann/json.hpp>
 

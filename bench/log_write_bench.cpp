@@ -1,7 +1,7 @@
 // Cost of one DiagnosticsLog::write against the least a line can cost: a
 // plain open, append and close of the same bytes.
-#include "bench_timer.h"
-#include "diagnostics_log.h"
+#include "bench/bench_timer.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <cstdio>
 #include <string>

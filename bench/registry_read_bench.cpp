@@ -2,7 +2,7 @@
 // wraps (RegOpenKeyW, RegQueryValueExW, RegCloseKey) done directly, on the
 // same value in the same run. getVersion through the host shows what the
 // host's own call machinery costs. Prints ratios only; no absolute times.
-#include "jni_host.h"
+#include "platform-access/tests/host/jni_host.h"
 
 #include <windows.h>
 

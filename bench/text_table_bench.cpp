@@ -2,8 +2,8 @@
 // merely decoding the file's bytes, and whether the parser stays linear when
 // the text grows (one pass, no backtracking). Prints ratios measured in this
 // run; no absolute times.
-#include "text_table.h"
-#include "text_table_loader.h"
+#include "updater/ui/text_table.h"
+#include "updater/ui/text_table_loader.h"
 
 #include <windows.h>
 

@@ -11,8 +11,8 @@
 // start measured in the same Wine prefix. The printed ratio is
 //   (wall time - fixed pauses) / (processes started x bare program start).
 // A ratio near 1 means the run costs little beyond starting its processes.
-#include "download_test_support.h"
-#include "runtime_descriptor.h"
+#include "tests/support/download_test_support.h"
+#include "updater/download/runtime_descriptor.h"
 
 #include <windows.h>
 

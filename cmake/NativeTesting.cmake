@@ -3,10 +3,7 @@
 # undefined-behaviour sanitizers, and its unit tests run directly.
 
 if(BUILD_TESTING)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
-  include(GoogleTest)
+  include(${CMAKE_CURRENT_LIST_DIR}/GoogleTest.cmake)
 endif()
 
 # Same signature as the Wine variant (cmake/WineTesting.cmake).

@@ -2,12 +2,18 @@
 
 include(CTest)
 
-# Product code: warnings are errors. Test and third-party code only warn.
+# One include root, the repository's: every include names its folder
+# ("updater/startup/process.h", "common/win/unique_handle.h").
+include_directories(${PROJECT_SOURCE_DIR})
+
+# Product code: warnings are errors, and the language is standard C++17 with
+# no compiler extensions (-pedantic-errors; CMAKE_CXX_EXTENSIONS is off). Test
+# and third-party code only warn.
 add_library(vantor_warnings INTERFACE)
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  target_compile_options(vantor_warnings INTERFACE -Wall -Wextra -Werror)
+  target_compile_options(vantor_warnings INTERFACE -Wall -Wextra -Werror -pedantic-errors)
 elseif(MSVC)
-  target_compile_options(vantor_warnings INTERFACE /W4 /WX)
+  target_compile_options(vantor_warnings INTERFACE /W4 /WX /permissive-)
 endif()
 
 if(WIN32)
@@ -23,6 +29,43 @@ if(MINGW)
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
     -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
 endif()
+
+# vantor_wide_entry(<target>): the program's entry is wmain or wWinMain.
+# MinGW's linker must be told; MSVC's finds it by itself.
+function(vantor_wide_entry target)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()
+
+# vantor_strip(<target>): a deliverable carries no symbols.
+function(vantor_strip target)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -s)
+  endif()
+endfunction()
+
+# vantor_add_subsystem(<name> [CORE <files...>] [CORE_USES <libraries...>]
+#                      [WIN32_LAYER <files...>] [USES <libraries...>])
+# A subsystem of the product as two libraries: <name>_core holds its pure
+# code (no windows.h; built on every platform, so also natively for the
+# sanitizers and the fuzzers) and <name>, in Windows builds only, the Win32
+# layer on top of it. Both list their headers, so that the layer check
+# (tests/check_layers.py) knows where each file belongs.
+function(vantor_add_subsystem name)
+  cmake_parse_arguments(ARG "" "" "CORE;CORE_USES;WIN32_LAYER;USES" ${ARGN})
+  if(ARG_CORE)
+    add_library(${name}_core STATIC ${ARG_CORE})
+    target_link_libraries(${name}_core PUBLIC vantor_common ${ARG_CORE_USES} PRIVATE vantor_warnings)
+  endif()
+  if(WIN32 AND ARG_WIN32_LAYER)
+    add_library(${name} STATIC ${ARG_WIN32_LAYER})
+    if(ARG_CORE)
+      target_link_libraries(${name} PUBLIC ${name}_core)
+    endif()
+    target_link_libraries(${name} PUBLIC vantor_common ${ARG_USES} PRIVATE vantor_warnings)
+  endif()
+endfunction()
 
 # Native builds of the pure code run with the sanitizers.
 option(VANTOR_SANITIZE "Build with the address and undefined-behaviour sanitizers" OFF)

@@ -15,14 +15,7 @@ configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh.in ${VANTOR_WINE_DIR}/
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VANTOR_WINE_DIR}/wine-run.sh)
 
 if(BUILD_TESTING)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
-  if(NOT EXISTS /usr/src/googletest/googletest/CMakeLists.txt)
-    message(FATAL_ERROR "GoogleTest sources not found: install the Debian package googletest")
-  endif()
-  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
-  include(GoogleTest)
+  include(${CMAKE_CURRENT_LIST_DIR}/GoogleTest.cmake)
 endif()
 
 # vantor_add_test(<target> SOURCES <files...> [LIBRARIES <libs...>] [LOCKS <names...>] [TIMEOUT <s>])

@@ -8,9 +8,9 @@
 // before it, in order; a value never begins with "/"; has() finds every
 // switch; the "ARGS:" line is at most 1,023 characters and a prefix of the
 // line an unbounded buffer would hold.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "command_line_args.h"
+#include "updater/app/command_line_args.h"
 
 #include <algorithm>
 #include <vector>

@@ -8,10 +8,10 @@
 // and its wire text composes back to the message; the "Receive command : "
 // log line, which shows the text up to its first zero, shows the identifier
 // alone for every accepted command.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "command_wire.h"
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
+#include "updater/commands/command_wire.h"
 
 #include <cstring>
 #include <cwchar>

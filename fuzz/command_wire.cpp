@@ -7,9 +7,9 @@
 // a wire text: one that is recognised is composed back to exactly itself. A
 // copy argument splits into a source without "|" and a destination that
 // together with the bar give the argument back.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "command_wire.h"
+#include "updater/commands/command_wire.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 // output is group 1 of the standard library's search for its pattern; the
 // major version is what a text-to-integer conversion reads before the first
 // dot, or an error.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "comparable_version.h"
-#include "local_runtime_probe.h"
+#include "updater/jvm/comparable_version.h"
+#include "updater/jvm/local_runtime_probe.h"
 
 #include <climits>
 #include <cstdlib>

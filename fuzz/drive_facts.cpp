@@ -17,9 +17,9 @@
 // the last identifier that has them; every descriptor text lies within the
 // bytes the device wrote; the modified-UTF-8 reading of a text gives at most
 // one unit per byte and ASCII as it stands.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "drive_facts.h"
+#include "platform-access/core/drive_facts.h"
 
 #include <cstring>
 #include <memory>

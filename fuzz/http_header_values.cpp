@@ -11,10 +11,10 @@
 // picks a piece from a small alphabet of the header's own characters, and the
 // file name must equal group 1 of the standard library's search for the
 // pattern itself.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "http_header_values.h"
-#include "json_reader.h"
+#include "updater/download/http_header_values.h"
+#include "updater/download/json_reader.h"
 
 #include <algorithm>
 #include <regex>

@@ -10,9 +10,9 @@
 // the result equals group 1 to 3 of the standard library's search for the
 // pattern, read without a size limit; a number that does not fit must have
 // raised the error.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "java_version.h"
+#include "updater/jvm/java_version.h"
 
 #include <regex>
 #include <string>

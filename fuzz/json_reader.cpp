@@ -10,9 +10,9 @@
 //    both forms;
 //  - parseJsonValue leaves a tail of its trimmed input, and on an error the
 //    whole trimmed input and Null.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 #include <cmath>
 #include <cstdio>

@@ -12,10 +12,10 @@
 // lower-case digits per byte, reads back to the data, and fits the listing's
 // buffer of 2 x 1,024 + 1 characters exactly when the data fits its 1,024
 // bytes.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "registry_value.h"
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
+#include "platform-access/core/registry_value.h"
 
 #include <cstring>
 #include <memory>

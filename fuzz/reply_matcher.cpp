@@ -15,9 +15,9 @@
 // protocol or port unreachable; an answer to the UDP probe only from a time
 // exceeded or unreachable message. An untouched answer to a real probe
 // matches, names the probe it answers, and stops matching for another port.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "probe_packet.h"
+#include "platform-access/core/probe_packet.h"
 
 #include <cstring>
 #include <memory>

@@ -6,10 +6,10 @@
 // VersionParseError; the package URL is the initial one or the non-empty
 // string member "packedJreEbzUrl"; a minimum version that was taken is the
 // parse of the document's "minVersion" text and keeps that text.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "json_reader.h"
-#include "runtime_descriptor.h"
+#include "updater/download/json_reader.h"
+#include "updater/download/runtime_descriptor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

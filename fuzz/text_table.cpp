@@ -8,9 +8,9 @@
 // format (below, written for the harness) gives it; parsing the same text
 // into the table again changes nothing; a key that is not there looks up to
 // itself.
-#include "fuzz_support.h"
+#include "fuzz/fuzz_support.h"
 
-#include "text_table.h"
+#include "updater/ui/text_table.h"
 
 #include <cwctype>
 #include <map>

@@ -111,7 +111,7 @@ mkdir -p "$server/www"
 # The server ends by itself once its folder is gone (or after 10 idle minutes),
 # so removing the folder stops it, also when the demo fails half-way.
 trap 'rm -rf "$server"' EXIT
-python3 "$here/updater/download/loopback_http_server.py" --dir "$server" --idle 600 &
+python3 "$here/tests/support/loopback_http_server.py" --dir "$server" --idle 600 &
 i=0
 while [ ! -s "$server/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 if [ ! -s "$server/port" ]; then

@@ -1,6 +1,6 @@
-#include "message_box_watcher.h"
+#include "tests/support/message_box_watcher.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 namespace vantor::testing {
 

@@ -1,8 +1,8 @@
-#include "command_sender.h"
+#include "updater/commands/command_sender.h"
 
-#include "process.h"
-#include "text/bounded_copy.h"
-#include "win/system_library.h"
+#include "common/text/bounded_copy.h"
+#include "common/win/system_library.h"
+#include "updater/startup/process.h"
 
 #include <string>
 #include <vector>

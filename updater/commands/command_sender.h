@@ -2,9 +2,9 @@
 // waits for its reply.
 #pragma once
 
-#include "commands.h"
-#include "diagnostics_log.h"
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
+#include "updater/commands/commands.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
-#include "command_server.h"
+#include "updater/commands/command_server.h"
 
-#include "command_sender.h"
-#include "process.h"
-#include "text/bounded_copy.h"
-#include "win/system_library.h"
+#include "common/text/bounded_copy.h"
+#include "common/win/system_library.h"
+#include "updater/commands/command_sender.h"
+#include "updater/startup/process.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

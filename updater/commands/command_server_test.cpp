@@ -1,9 +1,9 @@
 // The command pipe end to end: the real updater in server mode against a
 // client of the test's own, and the product's client side against the real
 // server.
-#include "command_sender.h"
+#include "updater/commands/command_sender.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

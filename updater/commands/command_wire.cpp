@@ -1,6 +1,6 @@
-#include "command_wire.h"
+#include "updater/commands/command_wire.h"
 
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
 
 namespace vantor {
 

@@ -1,4 +1,4 @@
-#include "command_wire.h"
+#include "updater/commands/command_wire.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "commands.h"
+#include "updater/commands/commands.h"
 
-#include "path_text.h"
-#include "process.h"
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
+#include "updater/startup/path_text.h"
+#include "updater/startup/process.h"
 
 #include <windows.h>
 #include <netfw.h>

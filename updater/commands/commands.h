@@ -2,8 +2,8 @@
 // and the factory that turns a received wire text back into a command.
 #pragma once
 
-#include "command_wire.h"
-#include "diagnostics_log.h"
+#include "updater/commands/command_wire.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <cstddef>
 #include <memory>

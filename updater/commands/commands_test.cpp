@@ -1,8 +1,8 @@
 // The commands executed in this process, against real files, folders and
 // processes.
-#include "commands.h"
+#include "updater/commands/commands.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

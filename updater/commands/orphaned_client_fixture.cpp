@@ -7,7 +7,7 @@
 //   orphaned_client <receiver id> <handle file>
 // Exit codes: 0 handed over, 2 no pipe, 3 no server, 4 no connection,
 // 5 the hand-over failed.
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
 
 #include <windows.h>
 

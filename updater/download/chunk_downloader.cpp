@@ -1,10 +1,10 @@
-#include "chunk_downloader.h"
+#include "updater/download/chunk_downloader.h"
 
-#include "diagnostics_log.h"
-#include "download_listeners.h"
-#include "download_output.h"
-#include "download_texts.h"
-#include "http_header_values.h"
+#include "updater/download/download_listeners.h"
+#include "updater/download/download_output.h"
+#include "updater/download/download_texts.h"
+#include "updater/download/http_header_values.h"
+#include "updater/startup/diagnostics_log.h"
 
 namespace vantor::download {
 

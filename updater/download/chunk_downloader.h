@@ -2,7 +2,7 @@
 // its body into the output (with resumptions).
 #pragma once
 
-#include "http_connection.h"
+#include "updater/download/http_connection.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
-#include "chunk_downloader_listener_impl.h"
+#include "updater/download/chunk_downloader_listener_impl.h"
 
-#include "chunk_downloader.h"
-#include "diagnostics_log.h"
-#include "download_texts.h"
-#include "file_downloader.h"
+#include "updater/download/chunk_downloader.h"
+#include "updater/download/download_texts.h"
+#include "updater/download/file_downloader.h"
+#include "updater/startup/diagnostics_log.h"
 
 namespace vantor::download {
 

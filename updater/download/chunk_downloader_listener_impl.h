@@ -2,8 +2,8 @@
 // whole.
 #pragma once
 
-#include "critical_section.h"
-#include "download_listeners.h"
+#include "updater/download/critical_section.h"
+#include "updater/download/download_listeners.h"
 
 #include <string>
 

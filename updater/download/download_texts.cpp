@@ -1,4 +1,4 @@
-#include "download_texts.h"
+#include "updater/download/download_texts.h"
 
 namespace vantor::download {
 

@@ -1,7 +1,7 @@
-#include "download_test_support.h"
-#include "file_downloader.h"
-#include "http_header_values.h"
-#include "memory_download_output.h"
+#include "tests/support/download_test_support.h"
+#include "updater/download/file_downloader.h"
+#include "updater/download/http_header_values.h"
+#include "updater/download/memory_download_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "fetch_runtime_descriptor.h"
+#include "updater/download/fetch_runtime_descriptor.h"
 
-#include "diagnostics_log.h"
-#include "file_downloader.h"
+#include "updater/download/file_downloader.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // Fetching the runtime descriptor from the runtime download server.
 #pragma once
 
-#include "runtime_descriptor.h"
+#include "updater/download/runtime_descriptor.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#include "download_test_support.h"
-#include "fetch_runtime_descriptor.h"
+#include "tests/support/download_test_support.h"
+#include "updater/download/fetch_runtime_descriptor.h"
 
 #include <gtest/gtest.h>
 

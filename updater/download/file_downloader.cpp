@@ -1,11 +1,11 @@
-#include "file_downloader.h"
+#include "updater/download/file_downloader.h"
 
-#include "chunk_downloader.h"
-#include "memory_download_output.h"
-#include "diagnostics_log.h"
-#include "download_texts.h"
-#include "http_header_values.h"
-#include "path_text.h"
+#include "updater/download/chunk_downloader.h"
+#include "updater/download/download_texts.h"
+#include "updater/download/http_header_values.h"
+#include "updater/download/memory_download_output.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/startup/path_text.h"
 
 namespace vantor::download {
 

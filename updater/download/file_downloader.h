@@ -3,12 +3,12 @@
 // accepts ranges.
 #pragma once
 
-#include "chunk_downloader_listener_impl.h"
-#include "download_listeners.h"
-#include "download_output.h"
-#include "critical_section.h"
+#include "updater/download/chunk_downloader_listener_impl.h"
+#include "updater/download/critical_section.h"
+#include "updater/download/download_listeners.h"
+#include "updater/download/download_output.h"
 
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
 
 #include <cstdint>
 #include <memory>

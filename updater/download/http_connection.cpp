@@ -1,8 +1,8 @@
-#include "http_connection.h"
+#include "updater/download/http_connection.h"
 
-#include "diagnostics_log.h"
-#include "http_header_values.h"
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
+#include "updater/download/http_header_values.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <vector>
 

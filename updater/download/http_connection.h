@@ -4,7 +4,7 @@
 // returns.
 #pragma once
 
-#include "wininet_api.h"
+#include "updater/download/wininet_api.h"
 
 #include <cstdint>
 #include <string>

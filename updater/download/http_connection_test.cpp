@@ -1,6 +1,6 @@
-#include "download_test_support.h"
-#include "http_connection.h"
-#include "http_header_values.h"
+#include "tests/support/download_test_support.h"
+#include "updater/download/http_connection.h"
+#include "updater/download/http_header_values.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "http_header_values.h"
+#include "updater/download/http_header_values.h"
 
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 namespace vantor::download {
 

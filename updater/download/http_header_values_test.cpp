@@ -1,4 +1,4 @@
-#include "http_header_values.h"
+#include "updater/download/http_header_values.h"
 
 #include <gtest/gtest.h>
 

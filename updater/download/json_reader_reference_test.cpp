@@ -3,7 +3,7 @@
 // start, as simple as the rules are written, compared on random and mutated
 // documents. It catches any difference that the linear reader's bookkeeping
 // (views, remembered matches, the reused stop position) could introduce.
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 #include <gtest/gtest.h>
 

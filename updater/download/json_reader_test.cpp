@@ -1,4 +1,4 @@
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "memory_blocks.h"
+#include "updater/download/memory_blocks.h"
 
 #include <gtest/gtest.h>
 

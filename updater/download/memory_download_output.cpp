@@ -1,4 +1,4 @@
-#include "memory_download_output.h"
+#include "updater/download/memory_download_output.h"
 
 #include <climits>
 

@@ -2,9 +2,9 @@
 // text decoded from UTF-8.
 #pragma once
 
-#include "critical_section.h"
-#include "download_output.h"
-#include "memory_blocks.h"
+#include "updater/download/critical_section.h"
+#include "updater/download/download_output.h"
+#include "updater/download/memory_blocks.h"
 
 #include <atomic>
 

@@ -1,8 +1,8 @@
-#include "chunk_downloader.h"
-#include "chunk_downloader_listener_impl.h"
-#include "download_test_support.h"
-#include "file_downloader.h"
-#include "memory_download_output.h"
+#include "tests/support/download_test_support.h"
+#include "updater/download/chunk_downloader.h"
+#include "updater/download/chunk_downloader_listener_impl.h"
+#include "updater/download/file_downloader.h"
+#include "updater/download/memory_download_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "runtime_descriptor.h"
+#include "updater/download/runtime_descriptor.h"
 
-#include "json_reader.h"
+#include "updater/download/json_reader.h"
 
 namespace vantor {
 

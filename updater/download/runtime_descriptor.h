@@ -4,7 +4,7 @@
 // fetch_runtime_descriptor.h).
 #pragma once
 
-#include "java_version.h"
+#include "updater/jvm/java_version.h"
 
 #include <string>
 #include <string_view>

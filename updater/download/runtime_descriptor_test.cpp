@@ -1,4 +1,4 @@
-#include "runtime_descriptor.h"
+#include "updater/download/runtime_descriptor.h"
 
 #include <gtest/gtest.h>
 

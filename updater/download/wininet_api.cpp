@@ -1,6 +1,6 @@
-#include "wininet_api.h"
+#include "updater/download/wininet_api.h"
 
-#include "win/system_library.h"
+#include "common/win/system_library.h"
 
 namespace vantor::download {
 

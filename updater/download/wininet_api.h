@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
 
 namespace vantor::download {
 

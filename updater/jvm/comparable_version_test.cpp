@@ -1,4 +1,4 @@
-#include "comparable_version.h"
+#include "updater/jvm/comparable_version.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "java_version.h"
+#include "updater/jvm/java_version.h"
 
 #include <cstddef>
 #include <limits>

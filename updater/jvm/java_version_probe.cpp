@@ -1,8 +1,8 @@
-#include "java_version_probe.h"
+#include "updater/jvm/java_version_probe.h"
 
-#include "local_runtime_probe.h"
-#include "process.h"
-#include "text/bounded_copy.h"
+#include "common/text/bounded_copy.h"
+#include "updater/jvm/local_runtime_probe.h"
+#include "updater/startup/process.h"
 
 #include <windows.h>
 

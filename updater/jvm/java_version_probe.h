@@ -1,8 +1,8 @@
 // Asking a Java runtime for its version.
 #pragma once
 
-#include "diagnostics_log.h"
-#include "java_version.h"
+#include "updater/jvm/java_version.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <string>
 

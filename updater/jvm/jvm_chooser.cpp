@@ -1,12 +1,12 @@
-#include "jvm_chooser.h"
+#include "updater/jvm/jvm_chooser.h"
 
-#include "comparable_version.h"
-#include "fetch_runtime_descriptor.h"
-#include "java_version_probe.h"
-#include "launcher_stop.h"
-#include "local_runtime_probe.h"
-#include "local_utilites.h"
-#include "process.h"
+#include "updater/download/fetch_runtime_descriptor.h"
+#include "updater/jvm/comparable_version.h"
+#include "updater/jvm/java_version_probe.h"
+#include "updater/jvm/launcher_stop.h"
+#include "updater/jvm/local_runtime_probe.h"
+#include "updater/jvm/local_utilites.h"
+#include "updater/startup/process.h"
 
 #include <set>
 

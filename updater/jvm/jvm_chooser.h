@@ -6,8 +6,8 @@
 // client and server JVMs, ranks them and picks the best.
 #pragma once
 
-#include "diagnostics_log.h"
-#include "jvm_info.h"
+#include "updater/jvm/jvm_info.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <optional>
 #include <stdexcept>

@@ -2,9 +2,9 @@
 // folder of the test's own (java.exe and javaw.exe are stand-in programs),
 // a loopback runtime download server, and launcher stops watched
 // in-process.
-#include "jvm_chooser.h"
-#include "jvm_properties.h"
-#include "jvm_test_support.h"
+#include "tests/support/jvm_test_support.h"
+#include "updater/jvm/jvm_chooser.h"
+#include "updater/jvm/jvm_properties.h"
 
 #include <gtest/gtest.h>
 

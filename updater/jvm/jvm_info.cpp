@@ -1,8 +1,8 @@
-#include "jvm_info.h"
+#include "updater/jvm/jvm_info.h"
 
-#include "comparable_version.h"
-#include "launcher_stop.h"
-#include "local_utilites.h"
+#include "updater/jvm/comparable_version.h"
+#include "updater/jvm/launcher_stop.h"
+#include "updater/jvm/local_utilites.h"
 
 #include <stdexcept>
 

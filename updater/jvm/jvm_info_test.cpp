@@ -1,10 +1,10 @@
 // The runtime record under Wine: its paths against real folders, its
 // failures through the launcher stop (watched in-process), and the version
 // query against stand-in runtimes.
-#include "java_version_probe.h"
-#include "jvm_info.h"
-#include "jvm_test_support.h"
-#include "local_utilites.h"
+#include "tests/support/jvm_test_support.h"
+#include "updater/jvm/java_version_probe.h"
+#include "updater/jvm/jvm_info.h"
+#include "updater/jvm/local_utilites.h"
 
 #include <gtest/gtest.h>
 

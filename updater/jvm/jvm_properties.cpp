@@ -1,7 +1,7 @@
-#include "jvm_properties.h"
+#include "updater/jvm/jvm_properties.h"
 
-#include "jvm_chooser.h"
-#include "launcher_stop.h"
+#include "updater/jvm/jvm_chooser.h"
+#include "updater/jvm/launcher_stop.h"
 
 namespace vantor {
 

@@ -1,8 +1,8 @@
 // The outcome of the runtime choice, as the update flow reads it.
 #pragma once
 
-#include "diagnostics_log.h"
-#include "jvm_info.h"
+#include "updater/jvm/jvm_info.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "launcher_stop.h"
+#include "updater/jvm/launcher_stop.h"
 
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

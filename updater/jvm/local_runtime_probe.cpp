@@ -1,6 +1,6 @@
-#include "local_runtime_probe.h"
+#include "updater/jvm/local_runtime_probe.h"
 
-#include "text/command_line_text.h"
+#include "common/text/command_line_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "local_runtime_probe.h"
+#include "updater/jvm/local_runtime_probe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "local_utilites.h"
+#include "updater/jvm/local_utilites.h"
 
-#include "diagnostics_log.h"
-#include "launcher_stop.h"
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
+#include "updater/jvm/launcher_stop.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
-#include "log_line.h"
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
+#include "updater/startup/log_line.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "log_line.h"
+#include "updater/startup/log_line.h"
 
 namespace vantor {
 

@@ -1,6 +1,6 @@
 // Test fixture: log_writer <file name> <count> <tag> writes <count> lines
 // through a DiagnosticsLog on <file name> in the temporary folder.
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "path_text.h"
+#include "updater/startup/path_text.h"
 
 namespace vantor {
 

@@ -1,10 +1,10 @@
-#include "process.h"
+#include "updater/startup/process.h"
 
-#include "path_text.h"
-#include "stored_text.h"
-#include "text/bounded_copy.h"
-#include "text/command_line_text.h"
-#include "version_api.h"
+#include "common/text/bounded_copy.h"
+#include "common/text/command_line_text.h"
+#include "updater/startup/path_text.h"
+#include "updater/startup/stored_text.h"
+#include "updater/startup/version_api.h"
 
 #include <objbase.h>
 #include <shellapi.h>

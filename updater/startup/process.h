@@ -2,9 +2,9 @@
 // platform queries of the update flow.
 #pragma once
 
-#include "diagnostics_log.h"
-#include "product_version.h"
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/startup/product_version.h"
 
 #include <windows.h>
 

@@ -6,8 +6,8 @@
 //                          and exits 1 when it reports a start, else 0
 //   record <record> ...    (the started copy) appends its own module path and
 //                          command line to <record>
-#include "diagnostics_log.h"
-#include "process.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/startup/process.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "process.h"
+#include "updater/startup/process.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "stored_text.h"
+#include "updater/startup/stored_text.h"
 
 #include <forward_list>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "version_api.h"
+#include "updater/startup/version_api.h"
 
-#include "win/system_library.h"
+#include "common/win/system_library.h"
 
 #include <type_traits>
 

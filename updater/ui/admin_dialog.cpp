@@ -1,12 +1,12 @@
 // The administrator-rights dialog of the update flow: shown when the elevated
 // copy of the updater could not be started.
-#include "admin_dialog.h"
+#include "updater/ui/admin_dialog.h"
 
-#include "button_panel.h"
-#include "diagnostics_log.h"
-#include "dialog.h"
-#include "language_texts.h"
-#include "window_context.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/ui/button_panel.h"
+#include "updater/ui/dialog.h"
+#include "updater/ui/language_texts.h"
+#include "updater/ui/window_context.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // A GUI program that shows the administrator-rights dialog as the update flow
 // does: from its main thread, over its own resources. It logs when the dialog
 // has returned and ends with 0. The command line names its log file.
-#include "admin_dialog.h"
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/ui/admin_dialog.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "button_panel.h"
+#include "updater/ui/button_panel.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // The buttons along the bottom of the installer window.
 #pragma once
 
-#include "widgets.h"
+#include "updater/ui/widgets.h"
 
 #include <cstdint>
 #include <memory>

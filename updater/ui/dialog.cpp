@@ -1,6 +1,6 @@
-#include "dialog.h"
+#include "updater/ui/dialog.h"
 
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <algorithm>
 #include <string>

@@ -1,8 +1,8 @@
 // Dialogs of the installer window and the administrator-rights dialog.
 #pragma once
 
-#include "button_panel.h"
-#include "window.h"
+#include "updater/ui/button_panel.h"
+#include "updater/ui/window.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "dialog_probe.h"
+#include "updater/ui/dialog_probe.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <chrono>
 #include <utility>

@@ -1,15 +1,15 @@
 // The installer window and the administrator-rights dialog, shown for real on
 // the test display: each test shows a dialog on a thread of its own, reads its
 // windows from the test's thread and closes it as a user would.
-#include "dialog.h"
+#include "updater/ui/dialog.h"
 
-#include "admin_dialog.h"
-#include "dialog_probe.h"
-#include "diagnostics_log.h"
-#include "language_texts.h"
-#include "test_support.h"
-#include "text_table.h"
-#include "window_context.h"
+#include "tests/support/test_support.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/ui/admin_dialog.h"
+#include "updater/ui/dialog_probe.h"
+#include "updater/ui/language_texts.h"
+#include "updater/ui/text_table.h"
+#include "updater/ui/window_context.h"
 
 #include <gtest/gtest.h>
 

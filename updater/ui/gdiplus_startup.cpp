@@ -1,6 +1,6 @@
-#include "gdiplus_startup.h"
+#include "updater/ui/gdiplus_startup.h"
 
-#include "win/system_library.h"
+#include "common/win/system_library.h"
 
 namespace vantor {
 

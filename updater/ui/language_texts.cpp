@@ -1,7 +1,7 @@
-#include "language_texts.h"
+#include "updater/ui/language_texts.h"
 
-#include "diagnostics_log.h"
-#include "text_table_loader.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/ui/text_table_loader.h"
 
 #include <string>
 

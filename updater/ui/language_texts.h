@@ -2,7 +2,7 @@
 // UTF-8 with a byte order mark, kept in the executable (see ui.rc).
 #pragma once
 
-#include "text_table.h"
+#include "updater/ui/text_table.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 // The language files as the updater carries them: every key in its place,
 // the byte format the parser expects, and translations that keep the
 // placeholders of the English texts.
-#include "diagnostics_log.h"
-#include "language_texts.h"
-#include "test_support.h"
-#include "text_table.h"
-#include "text_table_loader.h"
+#include "tests/support/test_support.h"
+#include "updater/startup/diagnostics_log.h"
+#include "updater/ui/language_texts.h"
+#include "updater/ui/text_table.h"
+#include "updater/ui/text_table_loader.h"
 
 #include <gtest/gtest.h>
 

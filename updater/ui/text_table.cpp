@@ -1,4 +1,4 @@
-#include "text_table.h"
+#include "updater/ui/text_table.h"
 
 #include <cwctype>
 

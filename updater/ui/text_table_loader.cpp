@@ -1,6 +1,6 @@
-#include "text_table_loader.h"
+#include "updater/ui/text_table_loader.h"
 
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
 
 #include <windows.h>
 

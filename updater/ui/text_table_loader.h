@@ -2,7 +2,7 @@
 // from files on disk (the system's ANSI code page).
 #pragma once
 
-#include "text_table.h"
+#include "updater/ui/text_table.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "text_table_loader.h"
+#include "updater/ui/text_table_loader.h"
 
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "widgets.h"
+#include "updater/ui/widgets.h"
 
-#include "diagnostics_log.h"
+#include "updater/startup/diagnostics_log.h"
 
 #include <string>
 #include <utility>

@@ -3,8 +3,8 @@
 // which controls report to their owners.
 #pragma once
 
-#include "window_context.h"
-#include "win/unique_handle.h"
+#include "common/win/unique_handle.h"
+#include "updater/ui/window_context.h"
 
 #include <windows.h>
 

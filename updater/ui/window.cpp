@@ -1,6 +1,6 @@
-#include "window.h"
+#include "updater/ui/window.h"
 
-#include "gdiplus_startup.h"
+#include "updater/ui/gdiplus_startup.h"
 
 namespace vantor {
 

@@ -3,7 +3,7 @@
 // start, exit).
 #pragma once
 
-#include "widgets.h"
+#include "updater/ui/widgets.h"
 
 #include <windows.h>
 

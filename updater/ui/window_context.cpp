@@ -1,6 +1,6 @@
-#include "window_context.h"
+#include "updater/ui/window_context.h"
 
-#include "text_table.h"
+#include "updater/ui/text_table.h"
 
 namespace vantor {
 

@@ -1,0 +1,232 @@
+#include "tests/support/download_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+
+#include <cstdio>
+#include <string_view>
+
+#ifndef VANTOR_TEST_PYTHON
+#error "VANTOR_TEST_PYTHON must name the python3 interpreter (a Unix path)"
+#endif
+#ifndef VANTOR_TEST_SERVER_SCRIPT
+#error "VANTOR_TEST_SERVER_SCRIPT must name loopback_http_server.py (a Unix path)"
+#endif
+#ifndef VANTOR_TEST_TLS_PEM
+#error "VANTOR_TEST_TLS_PEM must name loopback_tls.pem (a Unix path)"
+#endif
+
+namespace vantor::testing {
+
+namespace {
+
+// Wine maps the Unix root to drive Z:.
+std::wstring windowsPathOfUnixPath(const std::string& unixPath)
+{
+    std::wstring path = L"Z:" + widen(unixPath);
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    return path;
+}
+
+std::string unixPathOf(const std::wstring& windowsPath)
+{
+    using UnixFileName = char* __cdecl(const wchar_t*);
+    auto* convert = reinterpret_cast<UnixFileName*>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (convert == nullptr) {
+        return {};
+    }
+    char* converted = convert(windowsPath.c_str());
+    if (converted == nullptr) {
+        return {};
+    }
+    std::string path(converted);
+    HeapFree(GetProcessHeap(), 0, converted);
+    return path;
+}
+
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+}  // namespace
+
+LoopbackServer::LoopbackServer(bool tls) : m_tls(tls)
+{
+    const std::string folder = unixPathOf(m_folder.path());
+    if (folder.empty()) {
+        ADD_FAILURE() << "not running under Wine: no Unix path for " << narrow(m_folder.path());
+        return;
+    }
+    createDirectories(m_folder / L"www");
+    std::wstring commandLine = L"\"" + windowsPathOfUnixPath(VANTOR_TEST_PYTHON) + L"\" " +
+                               widen(quoted(VANTOR_TEST_SERVER_SCRIPT) + " --dir " + quoted(folder) +
+                                     (tls ? " --tls " + quoted(VANTOR_TEST_TLS_PEM) : std::string()));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        ADD_FAILURE() << "cannot start the loopback server, error " << GetLastError();
+        return;
+    }
+    // Wine hands out no usable handles for a Unix process.
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hProcess);
+    }
+    if (process.hThread != nullptr) {
+        CloseHandle(process.hThread);
+    }
+    const std::wstring portFile = m_folder / L"port";
+    for (int i = 0; i < 1500 && m_port == 0; ++i) {
+        const std::string text = fileExists(portFile) ? readFileBytes(portFile) : std::string();
+        if (!text.empty() && text.back() == '\n') {
+            m_port = static_cast<unsigned>(std::stoul(text));
+        } else {
+            Sleep(10);
+        }
+    }
+    if (m_port == 0) {
+        ADD_FAILURE() << "the loopback server did not report its port";
+    }
+}
+
+LoopbackServer::~LoopbackServer() = default;
+
+std::wstring LoopbackServer::base() const
+{
+    return (m_tls ? L"https://127.0.0.1:" : L"http://127.0.0.1:") + std::to_wstring(m_port);
+}
+
+std::wstring LoopbackServer::url(const std::wstring& pathAndQuery) const
+{
+    return base() + pathAndQuery;
+}
+
+std::vector<std::string> LoopbackServer::requests() const
+{
+    const std::wstring log = m_folder / L"requests.log";
+    return fileExists(log) ? readLines(log) : std::vector<std::string>{};
+}
+
+std::vector<std::string> LoopbackServer::endlessBodiesSent() const
+{
+    const std::wstring log = m_folder / L"sent.log";
+    return fileExists(log) ? readLines(log) : std::vector<std::string>{};
+}
+
+void LoopbackServer::putFile(const std::wstring& relativePath, const std::string& bytes)
+{
+    std::wstring path = m_folder / (L"www\\" + relativePath);
+    for (wchar_t& c : path) {
+        if (c == L'/') {
+            c = L'\\';
+        }
+    }
+    createDirectories(path.substr(0, path.find_last_of(L'\\')));
+    writeFileBytes(path, bytes);
+}
+
+std::string patternBody(std::size_t size)
+{
+    std::string body;
+    body.reserve(size + 8);
+    char record[16];
+    for (std::size_t k = 0; body.size() < size; ++k) {
+        std::snprintf(record, sizeof record, "%07u\n", static_cast<unsigned>(k % 10000000));
+        body += record;
+    }
+    body.resize(size);
+    return body;
+}
+
+TestLog::TestLog()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = L"vantor-download-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(GetTickCount()) + L"-" + widen(info != nullptr ? info->name() : "none") +
+                        L".log";
+    for (wchar_t& c : name) {
+        if (c == L'/') {
+            c = L'_';
+        }
+    }
+    m_log = new DiagnosticsLog(name.c_str());
+    DeleteFileW(m_log->filePath().c_str());
+}
+
+TestLog::~TestLog()
+{
+    if (!::testing::Test::HasFailure()) {
+        DeleteFileW(m_log->filePath().c_str());
+    }
+}
+
+std::vector<std::string> TestLog::lines() const
+{
+    return fileExists(m_log->filePath()) ? readLines(m_log->filePath()) : std::vector<std::string>{};
+}
+
+std::vector<std::string> TestLog::messages() const
+{
+    std::vector<std::string> result;
+    for (const std::string& line : lines()) {
+        // "[time] LEVEL : [TAG] : message": the message follows the second " : ".
+        const std::size_t first = line.find(" : ");
+        const std::size_t second = first == std::string::npos ? first : line.find(" : ", first + 3);
+        result.push_back(second == std::string::npos ? line : line.substr(second + 3));
+    }
+    return result;
+}
+
+std::vector<std::string> TestLog::messagesStartingWith(const std::string& prefix) const
+{
+    std::vector<std::string> result;
+    for (const std::string& message : messages()) {
+        if (message.compare(0, prefix.size(), prefix) == 0) {
+            result.push_back(message);
+        }
+    }
+    return result;
+}
+
+bool TestLog::waitForMessage(const std::string& prefix, DWORD timeoutMs) const
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (!messagesStartingWith(prefix).empty()) {
+            return true;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+}
+
+unsigned closedPort()
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    unsigned port = 0;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        int length = sizeof address;
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    closesocket(probe);
+    return port;
+}
+
+}  // namespace vantor::testing

@@ -1,0 +1,75 @@
+// Test support for the downloader: the loopback HTTP server (a python3
+// script started through Wine, which can start Unix programs) and a log file
+// of the test's own.
+#pragma once
+
+#include "tests/support/test_support.h"
+#include "updater/startup/diagnostics_log.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantor::testing {
+
+// One server per object, on a free port of its own, serving until the
+// object goes (it ends when its folder disappears). A TLS server presents a
+// self-signed certificate for another host name that expired in 2001.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(bool tls = false);
+    ~LoopbackServer();
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    bool running() const { return m_port != 0; }
+    unsigned port() const { return m_port; }
+    // "http://127.0.0.1:<port>" ("https" for a TLS server)
+    std::wstring base() const;
+    // base() + pathAndQuery (which starts with "/").
+    std::wstring url(const std::wstring& pathAndQuery) const;
+    // The requests received so far, "METHOD PATH RANGE" each.
+    std::vector<std::string> requests() const;
+    // For each endless body (endless=1) whose client has gone away: "PATH N",
+    // N the bytes sent.
+    std::vector<std::string> endlessBodiesSent() const;
+    // Serves `bytes` at /<relativePath>.
+    void putFile(const std::wstring& relativePath, const std::string& bytes);
+
+private:
+    TempDir m_folder;
+    bool m_tls;
+    unsigned m_port = 0;
+};
+
+// The body that the server generates for size=N.
+std::string patternBody(std::size_t size);
+
+// A diagnostics log in a file of the test's own. It is never destroyed:
+// a download thread that outlives its test may still write to it.
+class TestLog {
+public:
+    TestLog();
+    // Removes the file when the test passed; a failed test's log stays.
+    ~TestLog();
+    TestLog(const TestLog&) = delete;
+    TestLog& operator=(const TestLog&) = delete;
+    DiagnosticsLog& log() { return *m_log; }
+    std::vector<std::string> lines() const;
+    // The messages of the lines (the text after "] : "), in order.
+    std::vector<std::string> messages() const;
+    // Waits (up to `timeoutMs`) for a message that begins with `prefix`.
+    bool waitForMessage(const std::string& prefix, DWORD timeoutMs) const;
+    // Messages that begin with `prefix`.
+    std::vector<std::string> messagesStartingWith(const std::string& prefix) const;
+
+private:
+    DiagnosticsLog* m_log;
+};
+
+// A port on 127.0.0.1 where nothing listens (bound and closed again).
+unsigned closedPort();
+
+}  // namespace vantor::testing

@@ -1,0 +1,234 @@
+#include "updater/app/update_flow.h"
+
+#include "updater/app/update_command_lines.h"
+#include "updater/commands/command_server.h"
+#include "updater/jvm/jvm_properties.h"
+#include "updater/startup/path_text.h"
+#include "updater/startup/process.h"
+#include "updater/ui/admin_dialog.h"
+#include "updater/ui/text_table.h"
+#include "updater/ui/text_table_loader.h"
+
+#include <string>
+
+namespace vantor {
+
+namespace {
+
+// Replies are read into 256 characters and only logged.
+constexpr std::size_t kReplyCapacity = 256;
+// Paths of the flow live in buffers of 1,024 characters.
+constexpr std::size_t kPathCapacity = 1024;
+
+bool isExistingFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The folder of the registered main program, in short form where the
+// system gives one.
+std::wstring programFolderOf(const std::wstring& execPath, DiagnosticsLog& log)
+{
+    wchar_t shortPath[kPathCapacity];
+    const DWORD length = GetShortPathNameW(execPath.c_str(), shortPath, kPathCapacity);
+    std::wstring path;
+    if (length == 0 || length >= kPathCapacity) {
+        log.write(L"ERROR", L"Can't convert long path to short");
+        log.write(L"ERROR", execPath);
+        path = execPath;
+    } else {
+        path.assign(shortPath, length);
+    }
+    return directoryOf(path, kPathCapacity);
+}
+
+void sendLogged(CommandSender& sender, Command& command)
+{
+    wchar_t reply[kReplyCapacity] = {};
+    sender.send(&command, reply, kReplyCapacity);
+}
+
+}  // namespace
+
+bool launchExtUpdater(const std::wstring& javaHome, const std::wstring& appData, CommandSender* sender,
+                      bool asAdministrator, DiagnosticsLog& log)
+{
+    try {
+        const std::wstring jar = extUpdaterJarPath(appData);
+        if (!isExistingFile(jar)) {
+            log.write(L"ERROR", jar + L" not found");
+            return false;
+        }
+        const std::wstring commandLine = extUpdaterCommandLine(javaHome, jar, asAdministrator);
+        if (asAdministrator) {
+            if (sender != nullptr) {
+                log.write(L"ERROR", L"Launch vupdater.ext as admin");
+                ExecuteProcessCommand command(commandLine);
+                sendLogged(*sender, command);
+            } else {
+                log.write(L"ERROR", L"Can't launch vupdater.ext as admin, commandSender is null");
+            }
+            return false;
+        }
+        log.write(L"INFO", L"Launch vupdater.ext as user");
+        ExecuteProcessCommand command(commandLine);
+        wchar_t result[kReplyCapacity] = L"0";
+        command.execute(result, kReplyCapacity, log);
+        if (std::wstring(result) == L"1") {
+            log.write(L"INFO", L"Need admin");
+            return true;
+        }
+        return false;
+    } catch (...) {
+        log.write(L"ERROR", L"EXCEPTION");
+        return false;
+    }
+}
+
+int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log)
+{
+    log.setTag(L"SRV");
+    log.write(L"INFO", args.argsLine());
+    const CommandFactory factory(&log);
+    // Taken before anything else: the client is the process that started
+    // this one, and it is served only as long as it lives.
+    const win::Handle client = openParentProcess(log);
+    // The client creates the pipe after it has started this process.
+    Sleep(1000);
+    CommandServer server(log, factory, client.get());
+    server.run();
+    log.write(L"INFO", L"Server is stopped");
+    return 0;
+}
+
+int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log,
+                  const ClientPlatform& platform)
+{
+    log.write(L"INFO", L"---START---");
+    log.write(L"INFO", args.argsLine());
+
+    // Only the client hands "/secondInstance" on, and only together with
+    // "/asService". A copy that finds it without that switch was started
+    // with arguments that went astray; were it to go on as a client, it
+    // would start yet another elevated copy, and so on without end.
+    if (args.has(L"/secondInstance")) {
+        log.write(L"ERROR", L"/secondInstance without /asService, the elevated copy is not started again");
+        return -1;
+    }
+
+    const std::wstring ownPath = platform.ownPath.empty() ? ownShortPath(kPathCapacity) : platform.ownPath;
+    const std::wstring ownFolder = directoryOf(ownPath, kPathCapacity);
+
+    const bool inPlugin = !isExistingFile(ownFolder + L"\\" + mainProgramFileName());
+    if (!inPlugin) {
+        log.write(L"INFO", mainProgramFileName() + L" found in " + ownFolder);
+    }
+
+    const std::wstring execPath = readInstallExecPath(productRegistryKey());
+    if (execPath.empty()) {
+        MessageBoxW(nullptr, L"Install path not found", nullptr, MB_ICONERROR | MB_OK);
+        return -1;
+    }
+    const std::wstring programFolder = programFolderOf(execPath, log);
+
+    const std::wstring installedUpdater = installedUpdaterPath(programFolder);
+    const bool needCopy = !isExistingFile(installedUpdater) || isNewerThanInstalled(installedUpdater);
+
+    const std::wstring utilsPath = programFolder + L"\\utils.jar";
+
+    currentLog = &log;
+
+    // The runtime choice may itself end the program (exit status 1, nothing
+    // shown) when the runtime cannot state its version.
+    JVMProperties properties;
+    properties.loadProperties(programFolder, utilsPath, log);
+    if (!properties.m_bestJvm) {
+        MessageBoxW(nullptr, L"Java not fond", nullptr, MB_ICONERROR | MB_OK);
+        return 1;
+    }
+    const std::wstring javaHome = properties.m_bestJvm->m_javaHomePath;
+
+    const std::wstring appData = appDataFolder();
+
+    bool needLaunchExtUpdaterAsAdmin = false;
+    if (inPlugin) {
+        needLaunchExtUpdaterAsAdmin = launchExtUpdater(javaHome, appData, nullptr, false, log);
+        if (!needCopy && !needLaunchExtUpdaterAsAdmin) {
+            log.write(L"INFO", L"inPlugin && !needCopy && !needLaunchExtUpdaterAsAdmin, quit");
+            return 0;
+        }
+    }
+
+    const std::wstring serverArguments = serverArgumentText(args.forwardedText());
+    win::Handle serverProcess;
+    if (platform.startServer(log, serverArguments, &serverProcess)) {
+        const DWORD serverProcessId = serverProcess ? GetProcessId(serverProcess.get()) : 0;
+        ClientPipe pipe = createCommandPipe(log, serverProcess.get(), serverProcessId);
+        if (pipe.connection == PipeConnection::WaitFailed || pipe.connection == PipeConnection::NameTaken) {
+            MessageBoxW(nullptr, L"Failed to make connection on named pipe.", L"CLN", MB_OK);
+        }
+        CommandSenderPipe sender(std::move(pipe.pipe), log);
+
+        if (needCopy) {
+            DeleteCommand deleteCommand(installedUpdater);
+            sendLogged(sender, deleteCommand);
+            CopyCommand copyCommand(ownPath + L"|" + programFolder);
+            sendLogged(sender, copyCommand);
+        }
+
+        TextTable properties;
+        loadTextTableFile(properties, pluginPropertiesPath(appData));
+        std::wstring pluginVersion = properties.lookup(L"plugin.version");
+        if (!isAcceptablePluginVersion(pluginVersion)) {
+            // Taken as if the key were missing: the lookup's own answer.
+            log.write(L"ERROR", L"plugin.version is not a version of letters, digits, '.', '_' and '-', ignored");
+            pluginVersion = L"plugin.version";
+        }
+
+        if (needLaunchExtUpdaterAsAdmin) {
+            launchExtUpdater(javaHome, appData, &sender, true, log);
+        }
+
+        ExecuteProcessCommand javaUpdater(javaUpdaterCommandLine(javaHome, appData, pluginVersion, programFolder));
+        sendLogged(sender, javaUpdater);
+        sender.close();
+    } else {
+        showAdminRightsDialog(instance, previousInstance, log);
+    }
+
+    if (!inPlugin) {
+        if (args.has(runMainProgramSwitch())) {
+            log.write(L"INFO", L"Found /runXXX arg, launch...");
+            const std::wstring mainProgram = programFolder + L"\\" + mainProgramFileName();
+            if (!mainProgram.empty()) {
+                launchDetached(mainProgram, &log);
+            }
+        }
+        log.write(L"INFO", L"Quit");
+    } else {
+        log.write(L"INFO", L"Updater launched not from bin folder, quit...");
+    }
+    return 0;
+}
+
+int runUpdater(HINSTANCE instance, HINSTANCE previousInstance, const wchar_t* commandLine)
+{
+    // Never destroyed: a download that the runtime choice stopped waiting for
+    // runs on in its own thread and may still write a line while the process
+    // ends.
+    static DiagnosticsLog& log = *new DiagnosticsLog(L"VantorUpdater.log");
+    bool serverMode = false;
+    try {
+        const CommandLineArgs args = CommandLineArgs::fromCommandLine(commandLine);
+        serverMode = args.has(L"/asService");
+        return serverMode ? runServerMode(args, log) : runClientMode(args, instance, previousInstance, log);
+    } catch (...) {
+        // Nothing in the run is meant to throw; running out of memory is the
+        // one way it can.
+        log.write(L"ERROR", L"EXCEPTION");
+        return serverMode ? 0 : 1;
+    }
+}
+
+}  // namespace vantor
