@@ -10,27 +10,36 @@
 #                                 HKCU\Software\Vantor names C:\Vantor\Vantor.exe)
 #     Vantor.exe                  stand-in main program
 #     VantorUpdater.exe           an older updater (product version 2.0.9.9)
+#     Vantor.jar, swt.jar,        the main program's jars and the probe jar
+#       utils.jar                 (empty files)
 #     jre\bin\java.exe, javaw.exe stand-in Java runtime; java.exe answers
 #                                 -version like a Java 8 runtime
 #     jre\bin\client\jvm.dll,     its client and server JVMs (empty files)
 #       jre\bin\server\jvm.dll
 #   <AppData>\Vantor\plugins\vupdater
-#     plugin.properties, vupdater_<version>.jar, vupdater.ext.jar (empty)
-# The stand-ins record their command lines (<program>.calls) and exit at once.
+#     plugin.properties, vupdater_<version>.jar, vupdater.ext.jar (empty),
+#     VantorUpdater.exe (the current updater, as the plug-in brings it)
+# The stand-ins record their command lines (<program>.calls) and exit at once;
+# the stand-in javaw.exe also records its working folder (javaw.exe.folders).
 # A loopback HTTP server (python3) stands in for the runtime download server
 # and serves the runtime descriptor java2.json; VANTOR_RUNTIME_SERVER points
 # the updater at it.
 #
 # Then it runs the updater twice:
-#   1. from the plug-in folder, as the Java application starts it: the runtime
-#      is chosen (its version asked, the descriptor fetched, the client JVM
-#      ranked above the server JVM), the ext updater runs as the user, the
-#      elevated copy replaces the older installed updater and runs the Java
-#      updater;
-#   2. from the program folder with /runVantor: the runtime is chosen again,
-#      the elevated copy runs the Java updater, then the main program is
-#      started with /noupdate.
-# and prints the log of both runs and the command lines the stand-ins saw.
+#   1. the plug-in folder's copy, as the Java application starts it: without
+#      arguments and with the program folder as its working folder. The
+#      runtime is chosen (its version asked, the descriptor fetched, the
+#      client JVM ranked above the server JVM), the ext updater runs as the
+#      user, the elevated copy replaces the older installed updater and runs
+#      the Java updater;
+#   2. C:\Vantor\VantorUpdater.exe /runVantor from the program folder: the
+#      runtime is chosen again, the elevated copy runs the Java updater, then
+#      the main program is started with /noupdate.
+# It prints the log of both runs and the command lines the stand-ins saw, and
+# for every start of javaw.exe its working folder; for the Java updater it
+# resolves each class-path entry (Vantor.jar and swt.jar are relative, so they
+# resolve against that working folder, which the elevated copy hands on) and
+# ends with exit status 1 when one of them is missing.
 set -eu
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -86,7 +95,8 @@ echo "== Installing the demo installation in C:\\Vantor"
 stand_in "$program/Vantor.exe" "exit=0"
 stand_in "$program/jre/bin/java.exe" 'stderr=java version "1.8.0_151"\nJava(TM) SE Runtime Environment (build 1.8.0_151-b12)\n
 exit=0'
-stand_in "$program/jre/bin/javaw.exe" "exit=0"
+stand_in "$program/jre/bin/javaw.exe" 'record_folder=1
+exit=0'
 : >"$program/jre/bin/client/jvm.dll"
 : >"$program/jre/bin/server/jvm.dll"
 : >"$program/Vantor.jar"
@@ -141,9 +151,9 @@ wait_for_server() {  # wait_for_server <number of server ends expected>
   done
 }
 
-echo "== Run 1: from the plug-in folder (as the Java application starts it)"
+echo "== Run 1: the plug-in folder's VantorUpdater.exe, working folder C:\\Vantor (as the Java application starts it)"
 status=0
-(cd "$plugin" && wine_run "$plugin/VantorUpdater.exe") || status=$?
+(cd "$program" && wine_run "$plugin/VantorUpdater.exe") || status=$?
 echo "   client exit code: $status"
 wait_for_server 1
 
@@ -162,6 +172,59 @@ echo
 echo "== Command lines the Java runtime's javaw.exe was started with"
 tr -d '\r' <"$program/jre/bin/javaw.exe.calls"
 echo
+echo "== Working folders of those starts, and the Java updater's class path there"
+# The file in the prefix that a Windows path names: X:\a\b is
+# <prefix>/dosdevices/x:/a/b.
+unix_path() {
+  drive=$(printf '%s' "$1" | cut -c1 | tr 'A-Z' 'a-z')
+  rest=$(printf '%s' "$1" | cut -c3- | tr '\\' '/')
+  printf '%s/dosdevices/%s:%s' "$prefix" "$drive" "$rest"
+}
+calls="$program/jre/bin/javaw.exe.calls"
+folders="$program/jre/bin/javaw.exe.folders"
+missing=0
+java_updater_runs=0
+n=0
+[ -f "$calls" ] && n=$(wc -l <"$calls")
+i=1
+while [ "$i" -le "$n" ]; do
+  call=$(sed -n "${i}p" "$calls" | tr -d '\r')
+  folder=$(sed -n "${i}p" "$folders" 2>/dev/null | tr -d '\r')
+  case "$call" in
+    *" ru.vantor.plugins.vupdater.Updater "*) program_name="Java updater" ;;
+    *" ru.vantor.plugins.vupdater.ext.Main "*) program_name="ext updater" ;;
+    *) program_name="other" ;;
+  esac
+  printf '%s\n' "$i. $program_name, working folder: ${folder:-(not recorded)}"
+  if [ "$program_name" = "Java updater" ]; then
+    java_updater_runs=$((java_updater_runs + 1))
+    # The class path as the program reads it: the argument after -classpath,
+    # its quotes gone.
+    class_path=$(printf '%s\n' "$call" |
+      sed -n 's/.* -classpath \(.*\) ru\.vantor\.plugins\.vupdater\.Updater .*/\1/p' | tr -d '"')
+    old_ifs=$IFS
+    IFS=';'
+    for entry in $class_path; do
+      case "$entry" in
+        [A-Za-z]:*) where="$entry" ;;
+        *) where="$folder\\$entry" ;;
+      esac
+      if [ -n "$folder" ] && [ -f "$(unix_path "$where")" ]; then
+        printf '%s\n' "   class path $entry: found ($where)"
+      else
+        printf '%s\n' "   class path $entry: MISSING ($where)"
+        missing=$((missing + 1))
+      fi
+    done
+    IFS=$old_ifs
+  fi
+  i=$((i + 1))
+done
+if [ "$java_updater_runs" -eq 0 ]; then
+  echo "the Java updater was not started"
+  missing=$((missing + 1))
+fi
+echo
 echo "== Command line the main program was started with"
 if [ -s "$program/Vantor.exe.calls" ]; then tr -d '\r' <"$program/Vantor.exe.calls"; else echo "(not started)"; fi
 echo
@@ -178,3 +241,8 @@ fi
 # The wrapper keeps the prefix's Wine server running for further programs;
 # the demo is over, so it goes (the loopback server goes with the trap).
 WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+
+if [ "$missing" -ne 0 ]; then
+  echo "the Java updater's class path does not resolve in its working folder" >&2
+  exit 1
+fi
