@@ -4,7 +4,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace vantor::jnihost {
 
@@ -89,6 +93,110 @@ std::string OutputCapture::standardOutput()
 std::string OutputCapture::standardError()
 {
     return m_error->text();
+}
+
+struct PipeReader::State {
+    int descriptor = -1;
+    DWORD standardHandle = 0;
+    FILE* file = nullptr;
+    HANDLE readEnd = nullptr;
+    int saved = -1;
+    HANDLE savedHandle = nullptr;
+    std::thread reader;
+    mutable std::mutex mutex;
+    std::condition_variable arrived;
+    std::string text;
+    bool ended = false;
+
+    void read()
+    {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            text.append(buffer, got);
+            arrived.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        ended = true;
+        arrived.notify_all();
+    }
+};
+
+PipeReader::PipeReader(Stream stream) : m_state(std::make_unique<State>())
+{
+    State& state = *m_state;
+    const bool output = stream == Stream::Output;
+    state.descriptor = output ? 1 : 2;
+    state.standardHandle = output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    state.file = output ? stdout : stderr;
+    // What the stream holds from before goes where it was meant to go.
+    std::fflush(state.file);
+
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&state.readEnd, &writeEnd, nullptr, 0)) {
+        ADD_FAILURE() << "cannot create the pipe";
+        return;
+    }
+    // Binary, so that the bytes are those the program wrote.
+    const int piped = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_BINARY);
+    state.saved = _dup(state.descriptor);
+    _dup2(piped, state.descriptor);
+    _close(piped);
+    state.savedHandle = GetStdHandle(state.standardHandle);
+    SetStdHandle(state.standardHandle, reinterpret_cast<HANDLE>(_get_osfhandle(state.descriptor)));
+    state.reader = std::thread([&state] { state.read(); });
+}
+
+PipeReader::~PipeReader()
+{
+    State& state = *m_state;
+    if (state.readEnd == nullptr) {
+        return;
+    }
+    // Putting the stream back closes the last writing end of the pipe, which
+    // ends the reader.
+    std::fflush(state.file);
+    _dup2(state.saved, state.descriptor);
+    _close(state.saved);
+    SetStdHandle(state.standardHandle, state.savedHandle);
+    bool ended = false;
+    {
+        std::unique_lock<std::mutex> lock(state.mutex);
+        ended = state.arrived.wait_for(lock, std::chrono::seconds(10), [&state] { return state.ended; });
+    }
+    if (!ended) {
+        // Something else still holds the writing end; the reader is left
+        // to it rather than the test hanging.
+        ADD_FAILURE() << "the pipe's writing end is still open elsewhere";
+        state.reader.detach();
+        m_state.release();
+        return;
+    }
+    state.reader.join();
+    CloseHandle(state.readEnd);
+}
+
+bool PipeReader::waitFor(const std::string& text, DWORD timeoutMs, std::size_t count)
+{
+    State& state = *m_state;
+    const auto occurrences = [&state, &text] {
+        std::size_t found = 0;
+        for (std::size_t at = state.text.find(text); at != std::string::npos; at = state.text.find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    std::unique_lock<std::mutex> lock(state.mutex);
+    return state.arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return occurrences() >= count || state.ended; }) &&
+           occurrences() >= count;
+}
+
+std::string PipeReader::text() const
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->text;
 }
 
 }  // namespace vantor::jnihost
