@@ -44,7 +44,7 @@ jint callCallback(JNIEnv* env, UINT message, WPARAM wParam, LPARAM lParam)
     const jmethodID callback = env->GetStaticMethodID(type, "callback", "(IIJ)J");
     if (callback == nullptr) {
         env->ExceptionClear();
-        std::fputs("failed to resolve callback method\n", stderr);
+        writeDiagnosticLine(stderr, "failed to resolve callback method\n");
     } else {
         const jlong answer =
             env->CallStaticLongMethod(type, callback, static_cast<jint>(message),
@@ -72,7 +72,7 @@ jint askJava(UINT message, WPARAM wParam, LPARAM lParam)
         return callCallback(env, message, wParam, lParam);
     }
     if (vm == nullptr || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
-        std::fputs("failed to attach current thread to JVM\n", stderr);
+        writeDiagnosticLine(stderr, "failed to attach current thread to JVM\n");
         return -1;
     }
     const jint result = callCallback(env, message, wParam, lParam);
@@ -110,8 +110,7 @@ void signalReady(void* ready)
 
 unsigned exitWithoutWindow()
 {
-    std::fputs("Failed to create window\n", stdout);
-    std::fflush(stdout);
+    writeDiagnosticLine(stdout, "Failed to create window\n");
     return 0;
 }
 

@@ -29,9 +29,18 @@ constexpr char kVersion[] = "3.0";
 constexpr DWORD kModuleNameCapacity = 2048;
 constexpr std::size_t kAvailabilityPathCapacity = 2047;  // at most 2,046 characters
 
-void writeThrowFailure(const char* operation, const char* message)
+// Room for the longest coded message (4,095 characters) and what surrounds it.
+constexpr std::size_t kThrowFailureCapacity = 8192;
+
+// The line that stands for an exception that could not be thrown, after
+// `prefix`: the words of a constructor failure, which end without a line end
+// and so belong to the same line.
+void writeThrowFailure(const char* operation, const char* message, const char* prefix = "")
 {
-    std::fprintf(stderr, "OvWin32AccessInterface: failed to throw exception %s: %s\n", operation, message);
+    char line[kThrowFailureCapacity];
+    std::snprintf(line, sizeof line, "%sOvWin32AccessInterface: failed to throw exception %s: %s\n", prefix, operation,
+                  message);
+    writeDiagnosticLine(stderr, line);
 }
 
 // Looks up one of the project's classes and keeps a global reference to it.
@@ -45,7 +54,7 @@ void keepClass(JNIEnv* env, const char* path, std::atomic<jclass>& slot, const c
     jclass found = env->FindClass(path);
     if (found == nullptr) {
         env->ExceptionClear();
-        std::fputs(diagnostic, stderr);
+        writeDiagnosticLine(stderr, diagnostic);
         return;
     }
     slot.store(static_cast<jclass>(env->NewGlobalRef(found)));
@@ -123,8 +132,7 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
     const jmethodID constructor = env->GetMethodID(exception, "<init>", "(Ljava/lang/String;Ljava/lang/String;)V");
     if (constructor == nullptr) {
         // The VM's NoSuchMethodError stays pending: it is what Java sees.
-        std::fputs("OvWin32AccessInterface: failed to resolve constructor", stderr);
-        writeThrowFailure(operation, message);
+        writeThrowFailure(operation, message, "OvWin32AccessInterface: failed to resolve constructor");
         return;
     }
     const jstring messageText = env->NewStringUTF(message);
@@ -148,6 +156,17 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
     env->Throw(static_cast<jthrowable>(thrown));
     // The pending exception keeps the object alive without this reference.
     env->DeleteLocalRef(thrown);
+}
+
+void writeDiagnosticLine(std::FILE* stream, const char* line) noexcept
+{
+    _lock_file(stream);
+    // Whatever other code left in the buffer goes first, so that the line
+    // starts in an empty buffer and leaves in one write.
+    std::fflush(stream);
+    std::fputs(line, stream);
+    std::fflush(stream);
+    _unlock_file(stream);
 }
 
 void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char* message, long code)

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
 
 namespace vantor::access {
 
@@ -65,6 +66,15 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
 // Throws with the message "<message> (error_code=<code>)", the code as a
 // signed decimal, the whole message cut to 4,095 characters.
 void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char* message, long code);
+
+// Writes one diagnostic line of the library to `stream` (standard error or
+// standard output) at once and whole. The C runtime buffers both streams
+// when they are not a console, as under a Java application whose output
+// goes to a pipe or a file; a line left in that buffer would arrive late,
+// or never when the process ends without flushing it. So the line goes out
+// in one write and is flushed before the call returns, with the stream
+// locked throughout, so that lines of two threads never mix.
+void writeDiagnosticLine(std::FILE* stream, const char* line) noexcept;
 
 // Deletes a local reference when there is one.
 inline void deleteLocal(JNIEnv* env, jobject reference)
