@@ -40,6 +40,16 @@ extern std::atomic<jclass> interfaceClass;
 extern std::atomic<jclass> exceptionClass;
 extern std::atomic<DWORD> hookThreadId;
 
+// The one choice between the narrow (A) and the wide (W) implementation of
+// an operation: the narrow one on the Windows 9x platform, the wide one
+// everywhere else. Both take the same parameters; the entry point calls the
+// one returned.
+template <typename Function>
+Function* byNarrowMode(Function* narrow, Function* wide) noexcept
+{
+    return narrowMode ? narrow : wide;
+}
+
 // Copies a Java string into `destination`, a buffer of `capacity` units
 // (terminator included). A null string gives an empty text. A string of
 // capacity units or more throws ("jstringToChars", "jstring truncation
