@@ -11,6 +11,9 @@
 //     returns, except the one it returns.
 //   - Every Java string argument is copied into a buffer on the stack whose
 //     capacity (terminator included) is the operation's limit + 1.
+//   - Every export runs its operation through guardOperation (boundary.h),
+//     so that a C++ exception becomes the operation's access exception
+//     instead of unwinding into the JVM.
 #pragma once
 
 #include <windows.h>
