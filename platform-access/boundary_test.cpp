@@ -188,7 +188,7 @@ TEST(Boundary, TheHookThreadFallsBackWhenAnExceptionEndsItsWork)
     library.call("destroy");
     EXPECT_TRUE(threadEnds(first));
 
-    // In the hook thread's message loop: the thread ends, its window
+    // On the hook thread once its window exists: the thread ends, its window
     // destroyed while Java can still hear of it.
     faulty.arm("hookThread", FaultKind::OutOfMemory);
     EXPECT_TRUE(threwNothing(library.call("initialise")));
