@@ -21,7 +21,7 @@ set(VANTOR_LAYERS
   "updater_app"
   # vreg64
   "vreg64_core"
-  "vreg64")
+  "vreg64_objects")
 
 # Writes <build>/layers.txt for the check: one line per product library of
 # this build, "<rank> <library> <its libraries, transitively, by comma>

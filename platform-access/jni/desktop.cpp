@@ -6,7 +6,9 @@
 // is handed to the static Java method `callback` on the hook thread, which is
 // attached to the VM only while it handles the message.
 #include "platform-access/core/version_names.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
 #include "platform-access/jni/hook_window.h"
 
@@ -24,41 +26,73 @@ namespace {
 // Local references a callback may make before the VM must grow its frame.
 constexpr jint kCallbackLocalCapacity = 16;
 
+// The local frame of one `callback` call, so that nothing the VM makes for
+// the call outlives the message. When it goes, also when a C++ exception
+// ends the call, it clears a Java exception that the call left (it belongs
+// to no Java caller and would forbid every later JNI call) and ends the
+// frame.
+class CallbackFrame {
+public:
+    explicit CallbackFrame(JNIEnv* env) : m_env(env), m_pushed(env->PushLocalFrame(kCallbackLocalCapacity) == 0) {}
+    ~CallbackFrame()
+    {
+        m_env->ExceptionClear();
+        if (m_pushed) {
+            m_env->PopLocalFrame(nullptr);
+        }
+    }
+    CallbackFrame(const CallbackFrame&) = delete;
+    CallbackFrame& operator=(const CallbackFrame&) = delete;
+
+    bool pushed() const { return m_pushed; }
+
+private:
+    JNIEnv* m_env;
+    bool m_pushed;
+};
+
 // Calls OvWin32AccessInterface.callback(message, low 32 bits of wParam,
 // lParam) on the attached hook thread and returns the low 32 bits of its
 // answer, or -1 (unhandled) when there is no class, no method or the method
-// threw. Each call gets a local frame of its own, so that nothing the VM
-// makes for it outlives the message, and a pending exception is cleared: it
-// belongs to no Java caller and would forbid every later JNI call.
+// threw.
 jint callCallback(JNIEnv* env, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const jclass type = interfaceClass.load();
     if (type == nullptr) {
         return -1;
     }
-    if (env->PushLocalFrame(kCallbackLocalCapacity) != 0) {
-        env->ExceptionClear();
+    const CallbackFrame frame(env);
+    if (!frame.pushed()) {
         return -1;
     }
-    jint result = -1;
+    faultPoint("hookWindowProcedure");
     const jmethodID callback = env->GetStaticMethodID(type, "callback", "(IIJ)J");
     if (callback == nullptr) {
         env->ExceptionClear();
-        std::fputs("failed to resolve callback method\n", stderr);
-    } else {
-        const jlong answer =
-            env->CallStaticLongMethod(type, callback, static_cast<jint>(message),
-                                      static_cast<jint>(static_cast<std::uint32_t>(wParam)),
-                                      static_cast<jlong>(lParam));
-        if (env->ExceptionCheck() == JNI_TRUE) {
-            env->ExceptionClear();
-        } else {
-            result = static_cast<jint>(static_cast<std::uint32_t>(answer));
-        }
+        writeDiagnosticLine(stderr, "failed to resolve callback method\n");
+        return -1;
     }
-    env->PopLocalFrame(nullptr);
-    return result;
+    const jlong answer =
+        env->CallStaticLongMethod(type, callback, static_cast<jint>(message),
+                                  static_cast<jint>(static_cast<std::uint32_t>(wParam)), static_cast<jlong>(lParam));
+    if (env->ExceptionCheck() == JNI_TRUE) {
+        return -1;
+    }
+    return static_cast<jint>(static_cast<std::uint32_t>(answer));
 }
+
+// Detaches the hook thread from the VM when it goes, also when a C++
+// exception ends the message's work.
+class Attachment {
+public:
+    explicit Attachment(JavaVM* vm) : m_vm(vm) {}
+    ~Attachment() { m_vm->DetachCurrentThread(); }
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+private:
+    JavaVM* m_vm;
+};
 
 // The window procedure's work for one message: attach to the VM, ask
 // `callback`, detach again. A thread that is attached already (a message
@@ -72,17 +106,24 @@ jint askJava(UINT message, WPARAM wParam, LPARAM lParam)
         return callCallback(env, message, wParam, lParam);
     }
     if (vm == nullptr || vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) {
-        std::fputs("failed to attach current thread to JVM\n", stderr);
+        writeDiagnosticLine(stderr, "failed to attach current thread to JVM\n");
         return -1;
     }
-    const jint result = callCallback(env, message, wParam, lParam);
-    vm->DetachCurrentThread();
-    return result;
+    const Attachment attached(vm);
+    return callCallback(env, message, wParam, lParam);
+}
+
+// Java's answer to a message, or -1 (default processing) when a C++
+// exception ended the asking: no exception may unwind through the window
+// manager's frames below the window procedure.
+jint answerOf(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    return guarded([&] { return askJava(message, wParam, lParam); }, [](const char*) { return jint{-1}; });
 }
 
 LRESULT CALLBACK hookWindowProcedureW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const jint result = askJava(message, wParam, lParam);
+    const jint result = answerOf(message, wParam, lParam);
     if (result == -1) {
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -91,7 +132,7 @@ LRESULT CALLBACK hookWindowProcedureW(HWND window, UINT message, WPARAM wParam, 
 
 LRESULT CALLBACK hookWindowProcedureA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const jint result = askJava(message, wParam, lParam);
+    const jint result = answerOf(message, wParam, lParam);
     if (result == -1) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -110,26 +151,26 @@ void signalReady(void* ready)
 
 unsigned exitWithoutWindow()
 {
-    std::fputs("Failed to create window\n", stdout);
-    std::fflush(stdout);
+    writeDiagnosticLine(stdout, "Failed to create window\n");
     return 0;
 }
 
 }  // namespace
 
-void registerHookWindowClass(bool narrow)
+void registerHookWindowClassA()
 {
-    if (narrow) {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = hookWindowProcedureA;
-        windowClass.hInstance = libraryModule;
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-        windowClass.lpszClassName = kHookWindowClassA;
-        RegisterClassExA(&windowClass);
-        return;
-    }
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = hookWindowProcedureA;
+    windowClass.hInstance = libraryModule;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = kHookWindowClassA;
+    RegisterClassExA(&windowClass);
+}
+
+void registerHookWindowClassW()
+{
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -140,48 +181,78 @@ void registerHookWindowClass(bool narrow)
     RegisterClassExW(&windowClass);
 }
 
-unsigned __stdcall hookThreadW(void* ready)
+namespace {
+
+// The hidden window, destroyed when it goes: at the end of the message loop,
+// or when a C++ exception ends the thread's work. It is destroyed while the
+// thread can still attach to the VM, so that `callback` hears of its
+// destruction like of any other message (unless Java destroyed it already).
+class HookWindow {
+public:
+    explicit HookWindow(HWND window) : m_window(window) {}
+    ~HookWindow()
+    {
+        if (m_window != nullptr && IsWindow(m_window)) {
+            DestroyWindow(m_window);
+        }
+    }
+    HookWindow(const HookWindow&) = delete;
+    HookWindow& operator=(const HookWindow&) = delete;
+
+    explicit operator bool() const { return m_window != nullptr; }
+
+private:
+    HWND m_window;
+};
+
+unsigned runHookThreadW(void* ready)
 {
     signalReady(ready);
-    const HWND window = CreateWindowExW(0, kHookWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
-    if (window == nullptr) {
+    const HookWindow window(CreateWindowExW(0, kHookWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                            libraryModule, nullptr));
+    if (!window) {
         return exitWithoutWindow();
     }
+    faultPoint("hookThread");
     MSG message{};
     BOOL got;
     while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0 && got != -1) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    // The window goes with its thread. It is destroyed here, while the
-    // thread can still attach to the VM, so that `callback` hears of its
-    // destruction like of any other message (unless Java destroyed it).
-    if (IsWindow(window)) {
-        DestroyWindow(window);
-    }
     return got == 0 ? static_cast<unsigned>(message.wParam) : 0;
 }
 
-unsigned __stdcall hookThreadA(void* ready)
+unsigned runHookThreadA(void* ready)
 {
     signalReady(ready);
-    const HWND window =
-        CreateWindowExA(0, kHookWindowClassA, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
-    if (window == nullptr) {
+    const HookWindow window(CreateWindowExA(0, kHookWindowClassA, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                            libraryModule, nullptr));
+    if (!window) {
         return exitWithoutWindow();
     }
+    faultPoint("hookThread");
     MSG message{};
     BOOL got;
     while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    if (IsWindow(window)) {
-        DestroyWindow(window);
-    }
     return got == 0 ? static_cast<unsigned>(message.wParam) : 0;
+}
+
+}  // namespace
+
+unsigned __stdcall hookThreadW(void* ready)
+{
+    return guarded([ready] { return runHookThreadW(ready); }, [](const char*) { return 0u; });
+}
+
+unsigned __stdcall hookThreadA(void* ready)
+{
+    return guarded([ready] { return runHookThreadA(ready); }, [](const char*) { return 0u; });
 }
 
 namespace {
@@ -277,77 +348,90 @@ jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterfac
     JNIEnv* env, jclass, jint message, jint window, jint flags, jint callbackMessage, jint icon, jstring tip,
     jint state, jint stateMask, jstring info, jstring infoTitle, jint infoFlags, jint guidFirstField)
 {
-    NOTIFYICONDATAW data;
-    ZeroMemory(&data, sizeof data);
-    data.cbSize = sizeof data;
-    data.hWnd = handleFrom<HWND>(window);
-    data.uID = 0;
-    data.uFlags = static_cast<UINT>(flags);
-    data.uCallbackMessage = static_cast<UINT>(callbackMessage);
-    data.hIcon = handleFrom<HICON>(icon);
-    bool allFit = copyField(env, tip, data.szTip, kTipCapacity);
-    data.dwState = static_cast<DWORD>(state);
-    data.dwStateMask = static_cast<DWORD>(stateMask);
-    allFit = copyField(env, info, data.szInfo, kInfoCapacity) && allFit;
-    data.uTimeout = 0;
-    allFit = copyField(env, infoTitle, data.szInfoTitle, kInfoTitleCapacity) && allFit;
-    data.dwInfoFlags = static_cast<DWORD>(infoFlags);
-    data.guidItem = trayGuid(guidFirstField);
-    data.hBalloonIcon = nullptr;
-    if (!allFit) {
-        // The icon is shown all the same, with the text that did not fit
-        // left empty.
-        throwAccessException(env, "jstringToChars", "jstring truncation occurred");
-    }
-    return Shell_NotifyIconW(static_cast<DWORD>(message), &data) ? JNI_TRUE : JNI_FALSE;
+    return guardOperation(env, "shellNotifyIcon", JNI_FALSE, [&]() -> jboolean {
+        NOTIFYICONDATAW data;
+        ZeroMemory(&data, sizeof data);
+        data.cbSize = sizeof data;
+        data.hWnd = handleFrom<HWND>(window);
+        data.uID = 0;
+        data.uFlags = static_cast<UINT>(flags);
+        data.uCallbackMessage = static_cast<UINT>(callbackMessage);
+        data.hIcon = handleFrom<HICON>(icon);
+        bool allFit = copyField(env, tip, data.szTip, kTipCapacity);
+        data.dwState = static_cast<DWORD>(state);
+        data.dwStateMask = static_cast<DWORD>(stateMask);
+        allFit = copyField(env, info, data.szInfo, kInfoCapacity) && allFit;
+        data.uTimeout = 0;
+        allFit = copyField(env, infoTitle, data.szInfoTitle, kInfoTitleCapacity) && allFit;
+        data.dwInfoFlags = static_cast<DWORD>(infoFlags);
+        data.guidItem = trayGuid(guidFirstField);
+        data.hBalloonIcon = nullptr;
+        if (!allFit) {
+            // The icon is shown all the same, with the text that did not fit
+            // left empty.
+            throwAccessException(env, "jstringToChars", "jstring truncation occurred");
+        }
+        faultPoint("shellNotifyIcon");
+        return Shell_NotifyIconW(static_cast<DWORD>(message), &data) ? JNI_TRUE : JNI_FALSE;
+    });
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setThreadExecutionState(JNIEnv*, jclass,
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setThreadExecutionState(JNIEnv* env,
+                                                                                                      jclass,
                                                                                                       jint flags)
 {
-    return static_cast<jint>(SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags)));
+    return guardOperation(env, "setThreadExecutionState", 0, [flags] {
+        return static_cast<jint>(SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags)));
+    });
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_enableScreenSaver(JNIEnv*, jclass)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_enableScreenSaver(JNIEnv* env, jclass)
 {
-    return static_cast<jint>(SetThreadExecutionState(kScreenSaverAllowed));
+    return guardOperation(env, "enableScreenSaver", 0,
+                          [] { return static_cast<jint>(SetThreadExecutionState(kScreenSaverAllowed)); });
 }
 
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver(JNIEnv*, jclass)
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver(JNIEnv* env, jclass)
 {
-    return static_cast<jint>(SetThreadExecutionState(kScreenSaverKeptOff));
+    return guardOperation(env, "disableScreenSaver", 0,
+                          [] { return static_cast<jint>(SetThreadExecutionState(kScreenSaverKeptOff)); });
 }
 
-jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver2(JNIEnv*, jclass)
+jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver2(JNIEnv* env, jclass)
 {
     // The previous state as an unsigned number: ES_CONTINUOUS stays positive.
-    return static_cast<jlong>(SetThreadExecutionState(kScreenSaverKeptOff));
+    return guardOperation(env, "disableScreenSaver2", 0,
+                          [] { return static_cast<jlong>(SetThreadExecutionState(kScreenSaverKeptOff)); });
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_SHChangeNotify(JNIEnv*, jclass)
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_SHChangeNotify(JNIEnv* env, jclass)
 {
     // File-type associations changed: the shell refreshes icons and
     // open-with lists.
-    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    guardOperation(env, "SHChangeNotify", [] { ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); });
 }
 
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isWin7OrLater(JNIEnv*, jclass)
+jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isWin7OrLater(JNIEnv* env, jclass)
 {
-    return systemIsAtLeast(6, 1, 0, false) ? JNI_TRUE : JNI_FALSE;
+    return guardOperation(env, "isWin7OrLater", JNI_FALSE,
+                          [] { return systemIsAtLeast(6, 1, 0, false) ? JNI_TRUE : JNI_FALSE; });
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isCorrectOSVersion(JNIEnv* env,
                                                                                                      jclass,
                                                                                                      jstring name)
 {
-    wchar_t text[kVersionNameCapacity];
-    if (!jstringToChars(env, name, text, kVersionNameCapacity)) {
-        return JNI_FALSE;
-    }
-    const VersionRequirement* requirement = findVersionRequirement(std::wstring_view(text));
-    if (requirement == nullptr) {
-        return JNI_FALSE;
-    }
-    return systemIsAtLeast(requirement->major, requirement->minor, requirement->servicePackMajor, true) ? JNI_TRUE
-                                                                                                      : JNI_FALSE;
+    return guardOperation(env, "isCorrectOSVersion", JNI_FALSE, [&]() -> jboolean {
+        wchar_t text[kVersionNameCapacity];
+        if (!jstringToChars(env, name, text, kVersionNameCapacity)) {
+            return JNI_FALSE;
+        }
+        const VersionRequirement* requirement = findVersionRequirement(std::wstring_view(text));
+        if (requirement == nullptr) {
+            return JNI_FALSE;
+        }
+        return systemIsAtLeast(requirement->major, requirement->minor, requirement->servicePackMajor, true)
+                   ? JNI_TRUE
+                   : JNI_FALSE;
+    });
 }

@@ -6,7 +6,9 @@
 // out and the map holds what was gathered.
 #include "common/win/unique_handle.h"
 #include "platform-access/core/drive_facts.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
 #include "platform-access/jni/java_objects.h"
 
@@ -158,6 +160,7 @@ void addMountedDeviceFacts(wchar_t letter, DriveFacts& facts)
 
 DriveFacts gatherDriveFacts(wchar_t letter)
 {
+    faultPoint("getDriveInfo");
     DriveFacts facts;
     // Only a letter names a drive. Anything else would turn the root into
     // another path ("\0:\" is the current drive's root to Windows), so it is
@@ -192,34 +195,38 @@ using namespace vantor::access;
 // their roots (c:\), in the order of the letters. Network drives are left out.
 jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getAvailableDrives(JNIEnv* env, jclass)
 {
-    JavaFileList list(env);
-    if (!list.ready()) {
+    return guardOperation(env, "getAvailableDrives", nullptr, [env] {
+        JavaFileList list(env);
+        if (!list.ready()) {
+            return list.take();
+        }
+        const DWORD drives = GetLogicalDrives();
+        for (int bit = 0; bit < 26; ++bit) {
+            if ((drives & (1u << bit)) == 0) {
+                continue;
+            }
+            const auto letter = static_cast<wchar_t>(L'a' + bit);
+            const std::wstring root = driveRoot(letter);
+            if (GetDriveTypeW(root.c_str()) == DRIVE_REMOTE || !openDriveDevice(letter)) {
+                continue;
+            }
+            if (!list.addFile(root)) {
+                break;
+            }
+        }
         return list.take();
-    }
-    const DWORD drives = GetLogicalDrives();
-    for (int bit = 0; bit < 26; ++bit) {
-        if ((drives & (1u << bit)) == 0) {
-            continue;
-        }
-        const auto letter = static_cast<wchar_t>(L'a' + bit);
-        const std::wstring root = driveRoot(letter);
-        if (GetDriveTypeW(root.c_str()) == DRIVE_REMOTE || !openDriveDevice(letter)) {
-            continue;
-        }
-        if (!list.addFile(root)) {
-            break;
-        }
-    }
-    return list.take();
+    });
 }
 
 jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getDriveInfo(JNIEnv* env, jclass,
                                                                                               jchar driveLetter)
 {
-    JavaMap map(env, JavaMap::Numbers::Long);
-    if (!map.ready()) {
+    return guardOperation(env, "getDriveInfo", nullptr, [env, driveLetter] {
+        JavaMap map(env, JavaMap::Numbers::Long);
+        if (!map.ready()) {
+            return map.take();
+        }
+        map.putAll(gatherDriveFacts(static_cast<wchar_t>(driveLetter)));
         return map.take();
-    }
-    map.putAll(gatherDriveFacts(static_cast<wchar_t>(driveLetter)));
-    return map.take();
+    });
 }

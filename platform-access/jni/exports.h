@@ -11,8 +11,12 @@
 // The operations that have a narrow (ANSI) and a wide (UTF-16) form also
 // export both forms with C++ linkage and the suffix A or W. The library
 // itself calls them only through its entry points, which choose one by
-// `narrowMode`; they are exported for callers that bound them by their
-// decorated names.
+// `narrowMode` (byNarrowMode, frame.h); they are exported for callers that
+// bound them by their decorated names.
+//
+// Every one of these functions is a boundary that no C++ exception may cross:
+// each runs its operation through guardOperation (boundary.h), or calls a
+// function that does.
 #pragma once
 
 #include <jni.h>

@@ -8,7 +8,9 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/unique_handle.h"
 #include "platform-access/core/file_results.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
 #include "platform-access/jni/java_objects.h"
 
@@ -293,6 +295,18 @@ jstring convertedPath(JNIEnv* env, jstring path, Convert convert)
     return Api::pathError(env, ERROR_INSUFFICIENT_BUFFER);
 }
 
+template <typename Char>
+jstring longPathName(JNIEnv* env, jstring path)
+{
+    return convertedPath<Char>(env, path, FileApi<Char>::longPath);
+}
+
+template <typename Char>
+jstring shortPathName(JNIEnv* env, jstring path)
+{
+    return convertedPath<Char>(env, path, FileApi<Char>::shortPath);
+}
+
 // --- recycle bin -------------------------------------------------------------
 
 template <typename Char>
@@ -492,58 +506,59 @@ using namespace vantor::access;
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getFileAttributes(JNIEnv* env, jclass,
                                                                                                 jstring path)
 {
-    return narrowMode ? fileAttributes<char>(env, path) : fileAttributes<wchar_t>(env, path);
+    return guardOperation(env, "getFileAttributes", -1,
+                          [&] { return byNarrowMode(fileAttributes<char>, fileAttributes<wchar_t>)(env, path); });
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setFileAttributes(JNIEnv* env, jclass,
                                                                                                     jstring path,
                                                                                                     jint attributes)
 {
-    return narrowMode ? setFileAttributes<char>(env, path, attributes)
-                      : setFileAttributes<wchar_t>(env, path, attributes);
+    return guardOperation(env, "setFileAttributes", JNI_FALSE, [&] {
+        return byNarrowMode(setFileAttributes<char>, setFileAttributes<wchar_t>)(env, path, attributes);
+    });
 }
 
 jobject JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getFileInfo(JNIEnv* env, jclass,
                                                                                              jstring path)
 {
-    JavaMap map(env, JavaMap::Numbers::Integer);
-    if (!map.ready()) {
-        return map.take();
-    }
-    wchar_t file[kAttributePathCapacity];
-    if (!jstringToChars(env, path, file, kAttributePathCapacity)) {
-        return map.take();
-    }
-    // A file without a version resource (or no file at all) gives the empty
-    // map, and no exception.
-    DWORD mostSignificant = 0;
-    DWORD leastSignificant = 0;
-    if (readProductVersion(file, mostSignificant, leastSignificant)) {
-        for (const VersionNumber& number : productVersionNumbers(mostSignificant, leastSignificant)) {
-            if (!map.putNumber(number.key, number.value)) {
-                break;
+    return guardOperation(env, "getFileInfo", nullptr, [&] {
+        JavaMap map(env, JavaMap::Numbers::Integer);
+        if (!map.ready()) {
+            return map.take();
+        }
+        wchar_t file[kAttributePathCapacity];
+        if (!jstringToChars(env, path, file, kAttributePathCapacity)) {
+            return map.take();
+        }
+        faultPoint("getFileInfo");
+        // A file without a version resource (or no file at all) gives the
+        // empty map, and no exception.
+        DWORD mostSignificant = 0;
+        DWORD leastSignificant = 0;
+        if (readProductVersion(file, mostSignificant, leastSignificant)) {
+            for (const VersionNumber& number : productVersionNumbers(mostSignificant, leastSignificant)) {
+                if (!map.putNumber(number.key, number.value)) {
+                    break;
+                }
             }
         }
-    }
-    return map.take();
+        return map.take();
+    });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getLongPathName(JNIEnv* env, jclass,
                                                                                                  jstring path)
 {
-    if (narrowMode) {
-        return convertedPath<char>(env, path, FileApi<char>::longPath);
-    }
-    return convertedPath<wchar_t>(env, path, FileApi<wchar_t>::longPath);
+    return guardOperation(env, "getLongPathName", nullptr,
+                          [&] { return byNarrowMode(longPathName<char>, longPathName<wchar_t>)(env, path); });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getShortPathName(JNIEnv* env, jclass,
                                                                                                   jstring path)
 {
-    if (narrowMode) {
-        return convertedPath<char>(env, path, FileApi<char>::shortPath);
-    }
-    return convertedPath<wchar_t>(env, path, FileApi<wchar_t>::shortPath);
+    return guardOperation(env, "getShortPathName", nullptr,
+                          [&] { return byNarrowMode(shortPathName<char>, shortPathName<wchar_t>)(env, path); });
 }
 
 // --- recycle bin and access lists ------------------------------------------------
@@ -551,49 +566,44 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinA(JNIEnv* env, jclass,
                                                                                                 jstring path)
 {
-    moveToRecycleBin<char>(env, path);
+    guardOperation(env, "moveToRecycleBin", [&] { moveToRecycleBin<char>(env, path); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinW(JNIEnv* env, jclass,
                                                                                                 jstring path)
 {
-    moveToRecycleBin<wchar_t>(env, path);
+    guardOperation(env, "moveToRecycleBin", [&] { moveToRecycleBin<wchar_t>(env, path); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBin(JNIEnv* env,
                                                                                                jclass clazz,
                                                                                                jstring path)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinA(env, clazz, path);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinW(env, clazz, path);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_moveToRecycleBinW)(env, clazz, path);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionA(JNIEnv* env, jclass,
                                                                                               jstring fromPath,
                                                                                               jstring toPath)
 {
-    copyPermission<char>(env, fromPath, toPath);
+    guardOperation(env, "copyPermission", [&] { copyPermission<char>(env, fromPath, toPath); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionW(JNIEnv* env, jclass,
                                                                                               jstring fromPath,
                                                                                               jstring toPath)
 {
-    copyPermission<wchar_t>(env, fromPath, toPath);
+    guardOperation(env, "copyPermission", [&] { copyPermission<wchar_t>(env, fromPath, toPath); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermission(JNIEnv* env, jclass clazz,
                                                                                              jstring fromPath,
                                                                                              jstring toPath)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionA(env, clazz, fromPath, toPath);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionW(env, clazz, fromPath, toPath);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_copyPermissionW)(env, clazz, fromPath,
+                                                                                                   toPath);
 }
 
 // --- processes and the shell ---------------------------------------------------------
@@ -602,62 +612,61 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_cr
                                                                                              jstring commandLine,
                                                                                              jboolean inheritHandles)
 {
-    createProcess<char>(env, commandLine, inheritHandles);
+    guardOperation(env, "createProcess", [&] { createProcess<char>(env, commandLine, inheritHandles); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcessW(JNIEnv* env, jclass,
                                                                                              jstring commandLine,
                                                                                              jboolean inheritHandles)
 {
-    createProcess<wchar_t>(env, commandLine, inheritHandles);
+    guardOperation(env, "createProcess", [&] { createProcess<wchar_t>(env, commandLine, inheritHandles); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcess(JNIEnv* env, jclass clazz,
                                                                                             jstring commandLine,
                                                                                             jboolean inheritHandles)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcessA(env, clazz, commandLine,
-                                                                                        inheritHandles);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcessW(env, clazz, commandLine,
-                                                                                        inheritHandles);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcessA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createProcessW)(
+        env, clazz, commandLine, inheritHandles);
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteA(
     JNIEnv* env, jclass, jstring verb, jstring file, jstring parameters, jstring directory, jint showCommand)
 {
-    return shellExecute<char>(env, verb, file, parameters, directory, showCommand);
+    return guardOperation(env, "shellExecute", -1,
+                          [&] { return shellExecute<char>(env, verb, file, parameters, directory, showCommand); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteW(
     JNIEnv* env, jclass, jstring verb, jstring file, jstring parameters, jstring directory, jint showCommand)
 {
-    return shellExecute<wchar_t>(env, verb, file, parameters, directory, showCommand);
+    return guardOperation(env, "shellExecute", -1,
+                          [&] { return shellExecute<wchar_t>(env, verb, file, parameters, directory, showCommand); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecute(
     JNIEnv* env, jclass clazz, jstring verb, jstring file, jstring parameters, jstring directory, jint showCommand)
 {
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteA(
-                            env, clazz, verb, file, parameters, directory, showCommand)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteW(
-                            env, clazz, verb, file, parameters, directory, showCommand);
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteW)(
+        env, clazz, verb, file, parameters, directory, showCommand);
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitA(JNIEnv* env, jclass,
                                                                                                 jstring file,
                                                                                                 jstring parameters)
 {
-    return shellExecuteAndWait<char>(env, file, parameters);
+    return guardOperation(env, "shellExecuteAndWait", 0,
+                          [&] { return shellExecuteAndWait<char>(env, file, parameters); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitW(JNIEnv* env, jclass,
                                                                                                 jstring file,
                                                                                                 jstring parameters)
 {
-    return shellExecuteAndWait<wchar_t>(env, file, parameters);
+    return guardOperation(env, "shellExecuteAndWait", 0,
+                          [&] { return shellExecuteAndWait<wchar_t>(env, file, parameters); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecuteAndWait(JNIEnv* env,
@@ -665,19 +674,20 @@ jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_sh
                                                                                                   jstring file,
                                                                                                   jstring parameters)
 {
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitA(
-                            env, clazz, file, parameters)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitW(
-                            env, clazz, file, parameters);
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellExecAndWaitW)(
+        env, clazz, file, parameters);
 }
 
 // The Java side holds process handles as ints; a handle value is sign-extended
 // back to the handle width (so -1 is the calling process).
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getProcessId(JNIEnv*, jclass,
+jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getProcessId(JNIEnv* env, jclass,
                                                                                            jint processHandle)
 {
-    const auto process = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(processHandle));
-    return static_cast<jint>(GetProcessId(process));
+    return guardOperation(env, "getProcessId", 0, [processHandle] {
+        const auto process = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(processHandle));
+        return static_cast<jint>(GetProcessId(process));
+    });
 }
 
 // A single-instance check: the first process to create the name gets the
@@ -687,33 +697,38 @@ jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_ge
 jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_createMutex(JNIEnv* env, jclass,
                                                                                            jstring name)
 {
-    wchar_t mutexName[kMutexNameCapacity];
-    if (!jstringToChars(env, name, mutexName, kMutexNameCapacity)) {
-        return 0;
-    }
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
-    const DWORD error = GetLastError();
-    if (mutex == nullptr || error == ERROR_ALREADY_EXISTS) {
-        return 0;
-    }
-    return static_cast<jlong>(reinterpret_cast<INT_PTR>(mutex));
+    return guardOperation(env, "createMutex", 0, [&]() -> jlong {
+        wchar_t mutexName[kMutexNameCapacity];
+        if (!jstringToChars(env, name, mutexName, kMutexNameCapacity)) {
+            return 0;
+        }
+        const HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
+        const DWORD error = GetLastError();
+        if (mutex == nullptr || error == ERROR_ALREADY_EXISTS) {
+            return 0;
+        }
+        return static_cast<jlong>(reinterpret_cast<INT_PTR>(mutex));
+    });
 }
 
 // --- folders and names -------------------------------------------------------------
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getUserAppData(JNIEnv* env, jclass)
 {
-    return narrowMode ? userAppData<char>(env) : userAppData<wchar_t>(env);
+    return guardOperation(env, "getUserAppData", nullptr,
+                          [env] { return byNarrowMode(userAppData<char>, userAppData<wchar_t>)(env); });
 }
 
 // Null when the name cannot be read: there is no name to give, and the
 // operation reports failures through its result.
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getComputerName(JNIEnv* env, jclass)
 {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!GetComputerNameW(name, &length) || length > MAX_COMPUTERNAME_LENGTH) {
-        return nullptr;
-    }
-    return newJavaString(env, name, length);
+    return guardOperation(env, "getComputerName", nullptr, [env]() -> jstring {
+        wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+        if (!GetComputerNameW(name, &length) || length > MAX_COMPUTERNAME_LENGTH) {
+            return nullptr;
+        }
+        return newJavaString(env, name, length);
+    });
 }

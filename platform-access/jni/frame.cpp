@@ -6,7 +6,9 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/unique_handle.h"
 #include "platform-access/core/error_text.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/hook_window.h"
 
 #include <process.h>
@@ -29,9 +31,18 @@ constexpr char kVersion[] = "3.0";
 constexpr DWORD kModuleNameCapacity = 2048;
 constexpr std::size_t kAvailabilityPathCapacity = 2047;  // at most 2,046 characters
 
-void writeThrowFailure(const char* operation, const char* message)
+// Room for the longest coded message (4,095 characters) and what surrounds it.
+constexpr std::size_t kThrowFailureCapacity = 8192;
+
+// The line that stands for an exception that could not be thrown, after
+// `prefix`: the words of a constructor failure, which end without a line end
+// and so belong to the same line.
+void writeThrowFailure(const char* operation, const char* message, const char* prefix = "")
 {
-    std::fprintf(stderr, "OvWin32AccessInterface: failed to throw exception %s: %s\n", operation, message);
+    char line[kThrowFailureCapacity];
+    std::snprintf(line, sizeof line, "%sOvWin32AccessInterface: failed to throw exception %s: %s\n", prefix, operation,
+                  message);
+    writeDiagnosticLine(stderr, line);
 }
 
 // Looks up one of the project's classes and keeps a global reference to it.
@@ -45,7 +56,7 @@ void keepClass(JNIEnv* env, const char* path, std::atomic<jclass>& slot, const c
     jclass found = env->FindClass(path);
     if (found == nullptr) {
         env->ExceptionClear();
-        std::fputs(diagnostic, stderr);
+        writeDiagnosticLine(stderr, diagnostic);
         return;
     }
     slot.store(static_cast<jclass>(env->NewGlobalRef(found)));
@@ -123,8 +134,7 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
     const jmethodID constructor = env->GetMethodID(exception, "<init>", "(Ljava/lang/String;Ljava/lang/String;)V");
     if (constructor == nullptr) {
         // The VM's NoSuchMethodError stays pending: it is what Java sees.
-        std::fputs("OvWin32AccessInterface: failed to resolve constructor", stderr);
-        writeThrowFailure(operation, message);
+        writeThrowFailure(operation, message, "OvWin32AccessInterface: failed to resolve constructor");
         return;
     }
     const jstring messageText = env->NewStringUTF(message);
@@ -150,6 +160,17 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
     env->DeleteLocalRef(thrown);
 }
 
+void writeDiagnosticLine(std::FILE* stream, const char* line) noexcept
+{
+    _lock_file(stream);
+    // Whatever other code left in the buffer goes first, so that the line
+    // starts in an empty buffer and leaves in one write.
+    std::fflush(stream);
+    std::fputs(line, stream);
+    std::fflush(stream);
+    _unlock_file(stream);
+}
+
 void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char* message, long code)
 {
     char text[kMaxCodedMessageLength + 1];
@@ -157,15 +178,20 @@ void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char
     throwAccessException(env, operation, text);
 }
 
-}  // namespace vantor::access
-
-using namespace vantor::access;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+void reportOperationFailure(JNIEnv* env, const char* operation, const char* message) noexcept
 {
-    if (reason != DLL_PROCESS_ATTACH) {
-        return TRUE;
+    if (env->ExceptionCheck() == JNI_TRUE) {
+        return;
     }
+    throwAccessException(env, operation, message);
+}
+
+namespace {
+
+// --- process attach, initialise, destroy -------------------------------------
+
+void attachProcess(HINSTANCE instance)
+{
     libraryModule = instance;
 
     OSVERSIONINFOA version{};
@@ -178,13 +204,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
     // Whether the class could be registered is not checked here: without it
     // the hook thread cannot create its window and says so.
-    registerHookWindowClass(narrowMode);
-    return TRUE;
+    byNarrowMode(registerHookWindowClassA, registerHookWindowClassW)();
 }
 
-// --- initialise, destroy -------------------------------------------------
-
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_initialise(JNIEnv* env, jclass)
+void initialiseLibrary(JNIEnv* env)
 {
     JavaVM* vm = nullptr;
     if (env->GetJavaVM(&vm) == JNI_OK) {
@@ -203,7 +226,7 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_in
     }
     unsigned threadId = 0;
     const uintptr_t started =
-        _beginthreadex(nullptr, 0, narrowMode ? hookThreadA : hookThreadW, ready.get(), 0, &threadId);
+        _beginthreadex(nullptr, 0, byNarrowMode(hookThreadA, hookThreadW), ready.get(), 0, &threadId);
     if (started == 0) {
         throwAccessException(env, "_beginthreadex", "initialisation failed");
         return;
@@ -215,7 +238,7 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_in
     // The thread handle is not kept: the thread is reached through its id.
 }
 
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_destroy(JNIEnv*, jclass)
+void destroyLibrary()
 {
     const DWORD thread = hookThreadId.load();
     if (thread != 0) {
@@ -223,38 +246,17 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_de
     }
 }
 
-// --- getVersion ------------------------------------------------------------
-
-namespace {
+// --- getVersion, getModuleName, testNativeAvailability -----------------------
 
 jstring version(JNIEnv* env)
 {
     return env->NewStringUTF(kVersion);
 }
 
-}  // namespace
-
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersion(JNIEnv* env, jclass)
-{
-    return version(env);
-}
-
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersionA(JNIEnv* env, jclass)
-{
-    return version(env);
-}
-
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersionW(JNIEnv* env, jclass)
-{
-    return version(env);
-}
-
-// --- getModuleName ---------------------------------------------------------
-
 // GetModuleFileName reports a path that does not fit by filling the whole
 // buffer (and, on older systems, without a terminator); such a cut path
 // would name another file, so it is a failure like any other.
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA(JNIEnv* env, jclass)
+jstring moduleNameA(JNIEnv* env)
 {
     char path[kModuleNameCapacity];
     const DWORD length = GetModuleFileNameA(libraryModule, path, kModuleNameCapacity);
@@ -266,7 +268,7 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
     return newJavaString(env, path);
 }
 
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW(JNIEnv* env, jclass)
+jstring moduleNameW(JNIEnv* env)
 {
     wchar_t path[kModuleNameCapacity];
     const DWORD length = GetModuleFileNameW(libraryModule, path, kModuleNameCapacity);
@@ -277,49 +279,121 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
     return newJavaString(env, path, length);
 }
 
-jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleName(JNIEnv* env,
-                                                                                               jclass clazz)
-{
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA(env, clazz)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW(env, clazz);
-}
-
-// --- testNativeAvailability ------------------------------------------------
-
 // The file is mapped as data only: none of its code runs and none of its
 // dependencies is loaded, so any file can be probed safely.
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(JNIEnv* env,
-                                                                                                          jclass,
-                                                                                                          jstring path)
+jboolean nativeAvailableA(JNIEnv* env, jstring path)
 {
     char file[kAvailabilityPathCapacity];
     if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
         return JNI_FALSE;
     }
     vantor::win::Module module(LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    faultPoint("testNativeAvailability");
     return module ? JNI_TRUE : JNI_FALSE;
 }
 
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(JNIEnv* env,
-                                                                                                          jclass,
-                                                                                                          jstring path)
+jboolean nativeAvailableW(JNIEnv* env, jstring path)
 {
     wchar_t file[kAvailabilityPathCapacity];
     if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
         return JNI_FALSE;
     }
     vantor::win::Module module(LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    faultPoint("testNativeAvailability");
     return module ? JNI_TRUE : JNI_FALSE;
+}
+
+}  // namespace
+}  // namespace vantor::access
+
+using namespace vantor::access;
+
+// Registration of the hook window class is all the loader waits for; the
+// library loads whatever becomes of it.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason != DLL_PROCESS_ATTACH) {
+        return TRUE;
+    }
+    return guarded(
+        [instance] {
+            attachProcess(instance);
+            return TRUE;
+        },
+        [](const char*) { return TRUE; });
+}
+
+// --- initialise, destroy -------------------------------------------------
+
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_initialise(JNIEnv* env, jclass)
+{
+    guardOperation(env, "initialise", [env] { initialiseLibrary(env); });
+}
+
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_destroy(JNIEnv* env, jclass)
+{
+    guardOperation(env, "destroy", [] { destroyLibrary(); });
+}
+
+// --- getVersion ------------------------------------------------------------
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersion(JNIEnv* env, jclass)
+{
+    return guardOperation(env, "getVersion", nullptr, [env] { return version(env); });
+}
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersionA(JNIEnv* env, jclass)
+{
+    return guardOperation(env, "getVersion", nullptr, [env] { return version(env); });
+}
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getVersionW(JNIEnv* env, jclass)
+{
+    return guardOperation(env, "getVersion", nullptr, [env] { return version(env); });
+}
+
+// --- getModuleName ---------------------------------------------------------
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA(JNIEnv* env, jclass)
+{
+    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleNameA(env); });
+}
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW(JNIEnv* env, jclass)
+{
+    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleNameW(env); });
+}
+
+jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleName(JNIEnv* env,
+                                                                                               jclass clazz)
+{
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW)(env, clazz);
+}
+
+// --- testNativeAvailability ------------------------------------------------
+
+jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(JNIEnv* env,
+                                                                                                          jclass,
+                                                                                                          jstring path)
+{
+    return guardOperation(env, "testNativeAvailability", JNI_FALSE, [&] { return nativeAvailableA(env, path); });
+}
+
+jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(JNIEnv* env,
+                                                                                                          jclass,
+                                                                                                          jstring path)
+{
+    return guardOperation(env, "testNativeAvailability", JNI_FALSE, [&] { return nativeAvailableW(env, path); });
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailability(JNIEnv* env,
                                                                                                          jclass clazz,
                                                                                                          jstring path)
 {
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA(
-                            env, clazz, path)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(
-                            env, clazz, path);
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW)(
+        env, clazz, path);
 }
 
 // --- CVreg -------------------------------------------------------------------

@@ -11,6 +11,9 @@
 //     returns, except the one it returns.
 //   - Every Java string argument is copied into a buffer on the stack whose
 //     capacity (terminator included) is the operation's limit + 1.
+//   - Every export runs its operation through guardOperation (boundary.h),
+//     so that a C++ exception becomes the operation's access exception
+//     instead of unwinding into the JVM.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +22,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
 
 namespace vantor::access {
 
@@ -38,6 +42,16 @@ extern std::atomic<JavaVM*> javaVm;
 extern std::atomic<jclass> interfaceClass;
 extern std::atomic<jclass> exceptionClass;
 extern std::atomic<DWORD> hookThreadId;
+
+// The one choice between the narrow (A) and the wide (W) implementation of
+// an operation: the narrow one on the Windows 9x platform, the wide one
+// everywhere else. Both take the same parameters; the entry point calls the
+// one returned.
+template <typename Function>
+Function* byNarrowMode(Function* narrow, Function* wide) noexcept
+{
+    return narrowMode ? narrow : wide;
+}
 
 // Copies a Java string into `destination`, a buffer of `capacity` units
 // (terminator included). A null string gives an empty text. A string of
@@ -65,6 +79,15 @@ void throwAccessException(JNIEnv* env, const char* operation, const char* messag
 // Throws with the message "<message> (error_code=<code>)", the code as a
 // signed decimal, the whole message cut to 4,095 characters.
 void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char* message, long code);
+
+// Writes one diagnostic line of the library to `stream` (standard error or
+// standard output) at once and whole. The C runtime buffers both streams
+// when they are not a console, as under a Java application whose output
+// goes to a pipe or a file; a line left in that buffer would arrive late,
+// or never when the process ends without flushing it. So the line goes out
+// in one write and is flushed before the call returns, with the stream
+// locked throughout, so that lines of two threads never mix.
+void writeDiagnosticLine(std::FILE* stream, const char* line) noexcept;
 
 // Deletes a local reference when there is one.
 inline void deleteLocal(JNIEnv* env, jobject reference)

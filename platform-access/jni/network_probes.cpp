@@ -9,7 +9,9 @@
 
 #include "common/win/unique_handle.h"
 #include "platform-access/core/trace_route.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
 #include "platform-access/jni/player_dialog.h"
 
@@ -159,7 +161,7 @@ constexpr int kTitleCapacity = static_cast<int>(kPlayerDialogTitleLength) + 2;
 
 struct DialogSearch {
     DWORD processId = 0;
-    bool narrow = false;
+    bool (*isPlayerDialog)(HWND window) = nullptr;  // the narrow or the wide comparison
     HWND found = nullptr;
 };
 
@@ -190,8 +192,9 @@ bool isPlayerDialogA(HWND window)
 }
 
 // Top-level windows come in Z order, the top one first; the first fitting
-// window ends the walk.
-BOOL CALLBACK findPlayerDialog(HWND window, LPARAM context)
+// window ends the walk. Nothing here throws, and nothing may: the walk runs
+// inside user32.
+BOOL CALLBACK findPlayerDialog(HWND window, LPARAM context) noexcept
 {
     DialogSearch& search = *reinterpret_cast<DialogSearch*>(context);
     DWORD owner = 0;
@@ -199,18 +202,18 @@ BOOL CALLBACK findPlayerDialog(HWND window, LPARAM context)
     if (owner != search.processId) {
         return TRUE;
     }
-    if (search.narrow ? isPlayerDialogA(window) : isPlayerDialogW(window)) {
+    if (search.isPlayerDialog(window)) {
         search.found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND findPlayerDialog(jint processId, bool narrow)
+HWND findPlayerDialog(jint processId)
 {
     DialogSearch search;
     search.processId = static_cast<DWORD>(processId);
-    search.narrow = narrow;
+    search.isPlayerDialog = byNarrowMode(isPlayerDialogA, isPlayerDialogW);
     EnumWindows(findPlayerDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -268,15 +271,10 @@ jlong broadcastA(JNIEnv* env, HWND dialog, jstring text)
     return static_cast<jlong>(SendMessageA(button, BM_CLICK, 0, 0));
 }
 
-}  // namespace
-}  // namespace vantor::access
-
-using namespace vantor::access;
-
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_traceRoute(
-    JNIEnv* env, jclass, jint probeId, jint sourceAddress, jint destinationAddress, jint mode, jobject listener)
+void traceRoute(JNIEnv* env, jint probeId, jint sourceAddress, jint destinationAddress, jint mode, jobject listener)
 {
     startWindowsSockets();
+    faultPoint("traceRoute");
 
     Socket receiveSocket(socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
     if (!receiveSocket) {
@@ -331,13 +329,27 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_tr
     }
 }
 
+}  // namespace
+}  // namespace vantor::access
+
+using namespace vantor::access;
+
+void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_traceRoute(
+    JNIEnv* env, jclass, jint probeId, jint sourceAddress, jint destinationAddress, jint mode, jobject listener)
+{
+    guardOperation(env, "traceRoute",
+                   [&] { traceRoute(env, probeId, sourceAddress, destinationAddress, mode, listener); });
+}
+
 jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_startBroadcast(JNIEnv* env, jclass,
                                                                                               jint processId,
                                                                                               jstring text)
 {
-    const HWND dialog = findPlayerDialog(processId, narrowMode);
-    if (dialog == nullptr) {
-        return 0;
-    }
-    return narrowMode ? broadcastA(env, dialog, text) : broadcastW(env, dialog, text);
+    return guardOperation(env, "startBroadcast", 0, [&]() -> jlong {
+        const HWND dialog = findPlayerDialog(processId);
+        if (dialog == nullptr) {
+            return 0;
+        }
+        return byNarrowMode(broadcastA, broadcastW)(env, dialog, text);
+    });
 }

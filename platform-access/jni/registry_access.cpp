@@ -7,7 +7,9 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/unique_handle.h"
 #include "platform-access/core/registry_value.h"
+#include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
+#include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
 
 #include <shlwapi.h>
@@ -151,6 +153,7 @@ jstring readStringValue(JNIEnv* env, jint rootNumber, jstring subKey, jstring va
         throwAccessException(env, "readStringValue", "RegOpenKey failed");
         return nullptr;
     }
+    faultPoint("readStringValue");
     ValueData<Char> data;
     if (Api::query(key.get(), name, &data.type, data.units, &data.size) != ERROR_SUCCESS) {
         throwAccessException(env, "readStringValue", "RegQueryValueEx failed");
@@ -341,6 +344,7 @@ public:
     }
     ~Listing()
     {
+        deleteLocal(m_env, m_array);
         deleteLocal(m_env, m_empty);
         deleteLocal(m_env, m_class);
     }
@@ -373,12 +377,28 @@ public:
         return empty;
     }
 
-    jobjectArray newArray(DWORD length) { return m_env->NewObjectArray(static_cast<jsize>(length), m_class, nullptr); }
+    // Makes the array of `length` elements that the listing fills; null when
+    // the VM could not make it (its exception is pending).
+    jobjectArray newArray(DWORD length)
+    {
+        m_array = m_env->NewObjectArray(static_cast<jsize>(length), m_class, nullptr);
+        return m_array;
+    }
+
+    // Hands over the filled array (the caller returns it). Until then the
+    // listing owns it, so that a listing that ends early lets go of it.
+    jobjectArray takeArray()
+    {
+        jobjectArray array = m_array;
+        m_array = nullptr;
+        return array;
+    }
 
 private:
     JNIEnv* m_env;
     jclass m_class = nullptr;
     jobjectArray m_empty = nullptr;
+    jobjectArray m_array = nullptr;
     win::RegKey m_key;
 };
 
@@ -406,7 +426,8 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
                                                                                                   jstring subKey,
                                                                                                   jstring valueName)
 {
-    return readStringValue<char>(env, root, subKey, valueName);
+    return guardOperation(env, "readStringValue", nullptr,
+                          [&] { return readStringValue<char>(env, root, subKey, valueName); });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueW(JNIEnv* env, jclass,
@@ -414,64 +435,60 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
                                                                                                   jstring subKey,
                                                                                                   jstring valueName)
 {
-    return readStringValue<wchar_t>(env, root, subKey, valueName);
+    return guardOperation(env, "readStringValue", nullptr,
+                          [&] { return readStringValue<wchar_t>(env, root, subKey, valueName); });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValue(
     JNIEnv* env, jclass clazz, jint root, jstring subKey, jstring valueName)
 {
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueA(
-                            env, clazz, root, subKey, valueName)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueW(
-                            env, clazz, root, subKey, valueName);
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readStringValueW)(
+        env, clazz, root, subKey, valueName);
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA(JNIEnv* env, jclass,
                                                                                              jint root, jstring subKey,
                                                                                              jstring valueName)
 {
-    return readWordValue<char>(env, root, subKey, valueName);
+    return guardOperation(env, "readWordValue", 0, [&] { return readWordValue<char>(env, root, subKey, valueName); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueW(JNIEnv* env, jclass,
                                                                                              jint root, jstring subKey,
                                                                                              jstring valueName)
 {
-    return readWordValue<wchar_t>(env, root, subKey, valueName);
+    return guardOperation(env, "readWordValue", 0,
+                          [&] { return readWordValue<wchar_t>(env, root, subKey, valueName); });
 }
 
 jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValue(JNIEnv* env, jclass clazz,
                                                                                             jint root, jstring subKey,
                                                                                             jstring valueName)
 {
-    return narrowMode ? Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA(
-                            env, clazz, root, subKey, valueName)
-                      : Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueW(
-                            env, clazz, root, subKey, valueName);
+    return byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueA,
+                        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_readWordValueW)(
+        env, clazz, root, subKey, valueName);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueA(
     JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName, jstring value)
 {
-    writeStringValue<char>(env, root, subKey, valueName, value);
+    guardOperation(env, "writeStringValue", [&] { writeStringValue<char>(env, root, subKey, valueName, value); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueW(
     JNIEnv* env, jclass, jint root, jstring subKey, jstring valueName, jstring value)
 {
-    writeStringValue<wchar_t>(env, root, subKey, valueName, value);
+    guardOperation(env, "writeStringValue", [&] { writeStringValue<wchar_t>(env, root, subKey, valueName, value); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValue(
     JNIEnv* env, jclass clazz, jint root, jstring subKey, jstring valueName, jstring value)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueA(env, clazz, root, subKey,
-                                                                                           valueName, value);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueW(env, clazz, root, subKey,
-                                                                                           valueName, value);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeStringValueW)(
+        env, clazz, root, subKey, valueName, value);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA(JNIEnv* env, jclass,
@@ -479,7 +496,7 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_wr
                                                                                               jstring valueName,
                                                                                               jint value)
 {
-    writeWordValue<char>(env, root, subKey, valueName, value);
+    guardOperation(env, "writeWordValue", [&] { writeWordValue<char>(env, root, subKey, valueName, value); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW(JNIEnv* env, jclass,
@@ -487,7 +504,7 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_wr
                                                                                               jstring valueName,
                                                                                               jint value)
 {
-    writeWordValue<wchar_t>(env, root, subKey, valueName, value);
+    guardOperation(env, "writeWordValue", [&] { writeWordValue<wchar_t>(env, root, subKey, valueName, value); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValue(JNIEnv* env, jclass clazz,
@@ -495,67 +512,55 @@ void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_wr
                                                                                              jstring valueName,
                                                                                              jint value)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA(env, clazz, root, subKey,
-                                                                                         valueName, value);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW(env, clazz, root, subKey,
-                                                                                         valueName, value);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_writeWordValueW)(
+        env, clazz, root, subKey, valueName, value);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA(JNIEnv* env, jclass, jint root,
                                                                                          jstring subKey,
                                                                                          jboolean withSubKeys)
 {
-    deleteKey<char>(env, root, subKey, withSubKeys);
+    guardOperation(env, "deleteKey", [&] { deleteKey<char>(env, root, subKey, withSubKeys); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW(JNIEnv* env, jclass, jint root,
                                                                                          jstring subKey,
                                                                                          jboolean withSubKeys)
 {
-    deleteKey<wchar_t>(env, root, subKey, withSubKeys);
+    guardOperation(env, "deleteKey", [&] { deleteKey<wchar_t>(env, root, subKey, withSubKeys); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKey(JNIEnv* env, jclass clazz,
                                                                                         jint root, jstring subKey,
                                                                                         jboolean withSubKeys)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA(env, clazz, root, subKey,
-                                                                                    withSubKeys);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW(env, clazz, root, subKey,
-                                                                                    withSubKeys);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteKeyW)(env, clazz, root, subKey,
+                                                                                              withSubKeys);
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA(JNIEnv* env, jclass,
                                                                                            jint root, jstring subKey,
                                                                                            jstring valueName)
 {
-    deleteValue<char>(env, root, subKey, valueName);
+    guardOperation(env, "deleteValue", [&] { deleteValue<char>(env, root, subKey, valueName); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW(JNIEnv* env, jclass,
                                                                                            jint root, jstring subKey,
                                                                                            jstring valueName)
 {
-    deleteValue<wchar_t>(env, root, subKey, valueName);
+    guardOperation(env, "deleteValue", [&] { deleteValue<wchar_t>(env, root, subKey, valueName); });
 }
 
 void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValue(JNIEnv* env, jclass clazz,
                                                                                           jint root, jstring subKey,
                                                                                           jstring valueName)
 {
-    if (narrowMode) {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA(env, clazz, root, subKey,
-                                                                                      valueName);
-    } else {
-        Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW(env, clazz, root, subKey,
-                                                                                      valueName);
-    }
+    byNarrowMode(Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueA,
+                 Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_deleteValueW)(env, clazz, root,
+                                                                                                subKey, valueName);
 }
 
 // --- the two listing operations (wide only) ---------------------------------
@@ -567,32 +572,33 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
                                                                                                     jint root,
                                                                                                     jstring subKey)
 {
-    Listing listing(env, "java/lang/String");
-    if (!listing.ready()) {
-        return nullptr;
-    }
-    DWORD count = 0;
-    if (!listing.open(root, subKey) ||
-        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        return listing.takeEmpty();
-    }
-    const jobjectArray names = listing.newArray(count);
-    if (names == nullptr) {
-        return nullptr;
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        wchar_t name[kEnumeratedNameCapacity];
-        DWORD length = kEnumeratedNameCapacity;
-        if (RegEnumKeyExW(listing.key(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            continue;
-        }
-        if (!storeElement(env, names, static_cast<jsize>(i), newJavaString(env, name, length))) {
-            env->DeleteLocalRef(names);
+    return guardOperation(env, "getRegSubKeys", nullptr, [&]() -> jobjectArray {
+        Listing listing(env, "java/lang/String");
+        if (!listing.ready()) {
             return nullptr;
         }
-    }
-    return names;
+        DWORD count = 0;
+        if (!listing.open(root, subKey) ||
+            RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            return listing.takeEmpty();
+        }
+        const jobjectArray names = listing.newArray(count);
+        if (names == nullptr) {
+            return nullptr;
+        }
+        for (DWORD i = 0; i < count; ++i) {
+            wchar_t name[kEnumeratedNameCapacity];
+            DWORD length = kEnumeratedNameCapacity;
+            if (RegEnumKeyExW(listing.key(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                continue;
+            }
+            if (!storeElement(env, names, static_cast<jsize>(i), newJavaString(env, name, length))) {
+                return nullptr;
+            }
+        }
+        return listing.takeArray();
+    });
 }
 
 // Object[] of 2n elements for the key's n values: the name at 2i, and at
@@ -605,58 +611,58 @@ jobjectArray JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInte
                                                                                                       jclass, jint root,
                                                                                                       jstring subKey)
 {
-    Listing listing(env, "java/lang/Object");
-    if (!listing.ready()) {
-        return nullptr;
-    }
-    DWORD count = 0;
-    if (!listing.open(root, subKey) ||
-        RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        return listing.takeEmpty();
-    }
-    const jobjectArray values = listing.newArray(2 * count);
-    if (values == nullptr) {
-        return nullptr;
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        wchar_t name[kEnumeratedNameCapacity];
-        DWORD nameLength = kEnumeratedNameCapacity;
-        wchar_t data[kDataBytes / sizeof(wchar_t)];
-        DWORD type = 0;
-        DWORD size = kDataBytes;
-        LSTATUS status =
-            RegEnumValueW(listing.key(), i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-        bool withData = status == ERROR_SUCCESS;
-        if (status == ERROR_MORE_DATA) {
-            // Either the data or the name is too long for its buffer; asking
-            // for the name alone tells which.
-            nameLength = kEnumeratedNameCapacity;
-            status = RegEnumValueW(listing.key(), i, name, &nameLength, nullptr, &type, nullptr, nullptr);
-        }
-        if (status != ERROR_SUCCESS) {
-            continue;
-        }
-        const jsize at = static_cast<jsize>(2 * i);
-        if (!storeElement(env, values, at, newJavaString(env, name, nameLength))) {
-            env->DeleteLocalRef(values);
+    return guardOperation(env, "getRegKeyValues", nullptr, [&]() -> jobjectArray {
+        Listing listing(env, "java/lang/Object");
+        if (!listing.ready()) {
             return nullptr;
         }
-        jstring shown = nullptr;
-        if (withData && type == kRegText) {
-            shown = newJavaString(env, data, vantor::text::boundedLength(data, size / sizeof(wchar_t)));
-        } else if (withData && type == kRegBinary) {
-            wchar_t hex[2 * kDataBytes + 1];
-            const std::size_t length =
-                formatHex(reinterpret_cast<const unsigned char*>(data), size, hex, 2 * kDataBytes + 1);
-            shown = newJavaString(env, hex, length);
-        } else {
-            continue;
+        DWORD count = 0;
+        if (!listing.open(root, subKey) ||
+            RegQueryInfoKeyW(listing.key(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            return listing.takeEmpty();
         }
-        if (!storeElement(env, values, at + 1, shown)) {
-            env->DeleteLocalRef(values);
+        const jobjectArray values = listing.newArray(2 * count);
+        if (values == nullptr) {
             return nullptr;
         }
-    }
-    return values;
+        for (DWORD i = 0; i < count; ++i) {
+            wchar_t name[kEnumeratedNameCapacity];
+            DWORD nameLength = kEnumeratedNameCapacity;
+            wchar_t data[kDataBytes / sizeof(wchar_t)];
+            DWORD type = 0;
+            DWORD size = kDataBytes;
+            LSTATUS status = RegEnumValueW(listing.key(), i, name, &nameLength, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(data), &size);
+            bool withData = status == ERROR_SUCCESS;
+            if (status == ERROR_MORE_DATA) {
+                // Either the data or the name is too long for its buffer;
+                // asking for the name alone tells which.
+                nameLength = kEnumeratedNameCapacity;
+                status = RegEnumValueW(listing.key(), i, name, &nameLength, nullptr, &type, nullptr, nullptr);
+            }
+            if (status != ERROR_SUCCESS) {
+                continue;
+            }
+            const jsize at = static_cast<jsize>(2 * i);
+            if (!storeElement(env, values, at, newJavaString(env, name, nameLength))) {
+                return nullptr;
+            }
+            jstring shown = nullptr;
+            if (withData && type == kRegText) {
+                shown = newJavaString(env, data, vantor::text::boundedLength(data, size / sizeof(wchar_t)));
+            } else if (withData && type == kRegBinary) {
+                wchar_t hex[2 * kDataBytes + 1];
+                const std::size_t length =
+                    formatHex(reinterpret_cast<const unsigned char*>(data), size, hex, 2 * kDataBytes + 1);
+                shown = newJavaString(env, hex, length);
+            } else {
+                continue;
+            }
+            if (!storeElement(env, values, at + 1, shown)) {
+                return nullptr;
+            }
+        }
+        return listing.takeArray();
+    });
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <thread>
 
 namespace vantor::jnihost {
 namespace {
@@ -247,6 +249,88 @@ TEST(Frame, MissingExceptionConstructorLeavesTheVmErrorAndWrites)
     EXPECT_EQ("OvWin32AccessInterface: failed to resolve constructor" + kThrowFailureLine, error);
     ASSERT_TRUE(failed.exception);
     EXPECT_EQ("java/lang/NoSuchMethodError", failed.exception->className);
+}
+
+// Generous: a line that arrives does so within milliseconds, one that the C
+// runtime holds back does not arrive at all while the process runs.
+constexpr DWORD kArrivalMs = 5000;
+
+TEST(Diagnostics, EachLineReachesAPipeReaderAtOnce)
+{
+    {
+        HostOptions options;
+        options.exceptionClass = false;
+        PipeReader error(PipeReader::Stream::Error);
+        JniHost host(options);
+        NativeLibrary& library = host.load();
+        library.call("initialise");
+        EXPECT_TRUE(error.waitFor("failed to find OvWin32AccessExceptionImpl class\n", kArrivalMs)) << error.text();
+        library.call("readStringValue", {0, L"Software", L"x"});
+        EXPECT_TRUE(error.waitFor(kThrowFailureLine, kArrivalMs)) << error.text();
+    }
+    {
+        // Lines of the hook thread, which a Java application hears nothing
+        // else from.
+        HostOptions options;
+        options.callbackMethod = false;
+        PipeReader error(PipeReader::Stream::Error);
+        JniHost host(options);
+        NativeLibrary& library = host.load();
+        library.call("initialise");
+        EXPECT_TRUE(error.waitFor("failed to resolve callback method\n", kArrivalMs)) << error.text();
+    }
+    {
+        HostOptions options;
+        options.threadsAttach = false;
+        PipeReader error(PipeReader::Stream::Error);
+        JniHost host(options);
+        NativeLibrary& library = host.load();
+        library.call("initialise");
+        EXPECT_TRUE(error.waitFor("failed to attach current thread to JVM\n", kArrivalMs)) << error.text();
+    }
+    {
+        PipeReader output(PipeReader::Stream::Output);
+        JniHost host;
+        NativeLibrary& library = host.load();
+        host.setCallback([](const CallbackCall& call) { return call.message == WM_NCCREATE ? Answer(0) : Answer(-1); });
+        library.call("initialise");
+        EXPECT_TRUE(output.waitFor("Failed to create window\n", kArrivalMs)) << output.text();
+    }
+}
+
+TEST(Diagnostics, LinesOfTwoThreadsNeverMixWithinALine)
+{
+    // The hook thread writes a line for every message while a Java thread
+    // writes the two-part line of a constructor that cannot be resolved.
+    HostOptions options;
+    options.callbackMethod = false;
+    options.exceptionConstructor = false;
+    PipeReader error(PipeReader::Stream::Error);
+    JniHost host(options);
+    NativeLibrary& library = host.load();
+    library.call("initialise");
+    const HWND window = waitForHookWindow();
+    ASSERT_NE(nullptr, window);
+    const std::string hookLine = "failed to resolve callback method\n";
+    const std::string javaLine = "OvWin32AccessInterface: failed to resolve constructor" + kThrowFailureLine;
+    constexpr std::size_t kLines = 200;
+
+    std::thread sender([window] {
+        for (std::size_t i = 0; i < kLines; ++i) {
+            SendMessageW(window, WM_NULL, 0, 0);
+        }
+    });
+    for (std::size_t i = 0; i < kLines; ++i) {
+        library.call("readStringValue", {0, L"", L""});
+    }
+    sender.join();
+    ASSERT_TRUE(error.waitFor(javaLine, kArrivalMs, kLines));
+    ASSERT_TRUE(error.waitFor(hookLine, kArrivalMs, kLines));
+    std::istringstream lines(error.text());
+    for (std::string line; std::getline(lines, line);) {
+        line += '\n';
+        EXPECT_TRUE(line == hookLine || line == javaLine) << "mixed line: " << line;
+    }
 }
 
 }  // namespace

@@ -1279,6 +1279,9 @@ jint attachCore(JavaVM* vm, void** penv, const char* function)
         return JNI_ERR;
     }
     std::lock_guard<std::mutex> lock(owner->mutex);
+    if (!owner->options().threadsAttach) {
+        return JNI_ERR;
+    }
     bool wasAttached = false;
     ThreadState& state = owner->attach(wasAttached);
     *penv = &state.block.env;

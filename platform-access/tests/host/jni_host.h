@@ -63,6 +63,7 @@
 //   - HostOptions hides the project classes or parts of them;
 //   - OutputCapture reads what the library writes to standard output and
 //     standard error (in process: the library shares the C runtime);
+//     PipeReader reads them from a pipe as they arrive, without flushing;
 //   - ViolationMode::Collect keeps violations for takeViolations instead of
 //     failing the test.
 // When the host goes, it calls `destroy` if the test initialised the library
@@ -269,6 +270,9 @@ struct HostOptions {
     bool callbackMethod = true;  // static long callback(int, int, long)
     bool exceptionClass = true;
     bool exceptionConstructor = true;  // OvWin32AccessExceptionImpl(String, String)
+    // Whether AttachCurrentThread succeeds; a VM that is shutting down, or
+    // short of memory, refuses it with JNI_ERR.
+    bool threadsAttach = true;
 };
 
 class JniHost;
@@ -411,6 +415,32 @@ private:
     struct Stream;
     std::unique_ptr<Stream> m_out;
     std::unique_ptr<Stream> m_error;
+};
+
+// Standard output or standard error of the process, redirected to a pipe
+// that a thread of its own reads, as the parent of a Java application reads
+// the pipe it gave the JVM: a write that reaches the pipe is seen at once,
+// while bytes that the C runtime still buffers are not seen at all. Nothing
+// here flushes the C runtime's stream while the pipe is in place, so a test
+// sees exactly what the library itself has delivered. When it goes, the
+// stream is flushed into the pipe and put back.
+class PipeReader {
+public:
+    enum class Stream { Output, Error };
+    explicit PipeReader(Stream stream);
+    ~PipeReader();
+    PipeReader(const PipeReader&) = delete;
+    PipeReader& operator=(const PipeReader&) = delete;
+
+    // Waits until what was read contains `text` at least `count` times;
+    // false if it does not within `timeoutMs`.
+    bool waitFor(const std::string& text, DWORD timeoutMs, std::size_t count = 1);
+    // What was read so far.
+    std::string text() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 // The class of the library's hidden hook window.

@@ -4,7 +4,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace vantor::jnihost {
 
@@ -89,6 +94,107 @@ std::string OutputCapture::standardOutput()
 std::string OutputCapture::standardError()
 {
     return m_error->text();
+}
+
+struct PipeReader::State {
+    int descriptor = -1;
+    DWORD standardHandle = 0;
+    FILE* file = nullptr;
+    HANDLE readEnd = nullptr;
+    int saved = -1;
+    HANDLE savedHandle = nullptr;
+    std::thread reader;
+    std::atomic<bool> stop{false};
+    mutable std::mutex mutex;
+    std::condition_variable arrived;
+    std::string text;
+
+    // Reads what is in the pipe, polling rather than waiting in ReadFile:
+    // the writing end may live on in a process that Wine starts meanwhile
+    // (the desktop process of the first window inherits the standard
+    // handles), so the end of the pipe cannot be what ends the reader.
+    void read()
+    {
+        for (;;) {
+            const bool last = stop.load();
+            DWORD available = 0;
+            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                char buffer[4096];
+                DWORD got = 0;
+                if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || got == 0) {
+                    break;
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                text.append(buffer, got);
+                arrived.notify_all();
+            }
+            if (last) {
+                return;
+            }
+            Sleep(1);
+        }
+    }
+};
+
+PipeReader::PipeReader(Stream stream) : m_state(std::make_unique<State>())
+{
+    State& state = *m_state;
+    const bool output = stream == Stream::Output;
+    state.descriptor = output ? 1 : 2;
+    state.standardHandle = output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    state.file = output ? stdout : stderr;
+    // What the stream holds from before goes where it was meant to go.
+    std::fflush(state.file);
+
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&state.readEnd, &writeEnd, nullptr, 0)) {
+        ADD_FAILURE() << "cannot create the pipe";
+        return;
+    }
+    // Binary, so that the bytes are those the program wrote.
+    const int piped = _open_osfhandle(reinterpret_cast<intptr_t>(writeEnd), _O_WRONLY | _O_BINARY);
+    state.saved = _dup(state.descriptor);
+    _dup2(piped, state.descriptor);
+    _close(piped);
+    state.savedHandle = GetStdHandle(state.standardHandle);
+    SetStdHandle(state.standardHandle, reinterpret_cast<HANDLE>(_get_osfhandle(state.descriptor)));
+    state.reader = std::thread([&state] { state.read(); });
+}
+
+PipeReader::~PipeReader()
+{
+    State& state = *m_state;
+    if (state.readEnd == nullptr) {
+        return;
+    }
+    std::fflush(state.file);
+    _dup2(state.saved, state.descriptor);
+    _close(state.saved);
+    SetStdHandle(state.standardHandle, state.savedHandle);
+    state.stop = true;
+    state.reader.join();
+    CloseHandle(state.readEnd);
+}
+
+bool PipeReader::waitFor(const std::string& text, DWORD timeoutMs, std::size_t count)
+{
+    State& state = *m_state;
+    const auto enough = [&state, &text, count] {
+        std::size_t found = 0;
+        for (std::size_t at = state.text.find(text); at != std::string::npos && found < count;
+             at = state.text.find(text, at + 1)) {
+            ++found;
+        }
+        return found >= count;
+    };
+    std::unique_lock<std::mutex> lock(state.mutex);
+    return state.arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), enough);
+}
+
+std::string PipeReader::text() const
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    return m_state->text;
 }
 
 }  // namespace vantor::jnihost
