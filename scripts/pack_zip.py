@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Packs a folder into a zip (or jar) that is the same, byte for byte, every
+time it is made from the same files: entries in sorted order, each dated at
+the given time, with fixed permissions, deflated.
+
+  pack_zip.py <archive> <folder> [--epoch SECONDS] [--manifest]
+
+--manifest makes a jar: META-INF/MANIFEST.MF comes first, written here.
+The date is --epoch (Unix seconds), else SOURCE_DATE_EPOCH, else 1980-01-01.
+"""
+import argparse
+import os
+import time
+import zipfile
+
+MANIFEST = "Manifest-Version: 1.0\r\nCreated-By: Vantor build\r\n\r\n"
+
+
+def entry(name, date, directory=False):
+    info = zipfile.ZipInfo(name, date_time=date)
+    info.create_system = 3  # Unix, so that the permissions below are read
+    info.external_attr = ((0o40755 if directory else 0o100644) << 16) | (0x10 if directory else 0)
+    info.compress_type = zipfile.ZIP_STORED if directory else zipfile.ZIP_DEFLATED
+    return info
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("archive")
+    parser.add_argument("folder")
+    parser.add_argument("--epoch", type=int, default=int(os.environ.get("SOURCE_DATE_EPOCH", "315532800")))
+    parser.add_argument("--manifest", action="store_true")
+    args = parser.parse_args()
+
+    # Zip dates cannot go before 1980; they carry no time zone.
+    date = time.gmtime(max(args.epoch, 315532800))[:6]
+    files = []
+    for folder, subfolders, names in os.walk(args.folder):
+        subfolders.sort()
+        for name in names:
+            path = os.path.join(folder, name)
+            files.append(os.path.relpath(path, args.folder).replace(os.sep, "/"))
+    files.sort()
+
+    temporary = args.archive + ".tmp"
+    with zipfile.ZipFile(temporary, "w") as archive:
+        if args.manifest:
+            archive.writestr(entry("META-INF/", date, directory=True), b"")
+            archive.writestr(entry("META-INF/MANIFEST.MF", date), MANIFEST.encode("ascii"))
+            files = [f for f in files if f != "META-INF/MANIFEST.MF"]
+        for name in files:
+            with open(os.path.join(args.folder, name), "rb") as source:
+                archive.writestr(entry(name, date), source.read(), compresslevel=9)
+    os.replace(temporary, args.archive)
+
+
+if __name__ == "__main__":
+    main()
