@@ -9,6 +9,10 @@
 // Closing keeps the calling thread's last-error value intact, so an owner that
 // goes out of scope between a failed call and its GetLastError() cannot change
 // what the caller reads.
+//
+// Owners whose resource needs more than <windows.h> build on this template in
+// headers of their own: common/win/socket.h (SOCKET) and common/win/com.h
+// (COM interface pointers and BSTR).
 #pragma once
 
 #include <windows.h>
@@ -115,6 +119,26 @@ struct FindFileTraits {
     static void close(Type h) noexcept { ::FindClose(h); }
 };
 using FindHandle = UniqueHandle<FindFileTraits>;
+
+// Memory of the process heap (HeapAlloc on GetProcessHeap()).
+struct HeapMemoryTraits {
+    using Type = void*;
+    static Type invalid() noexcept { return nullptr; }
+    static bool isValid(Type memory) noexcept { return memory != nullptr; }
+    static void close(Type memory) noexcept { ::HeapFree(::GetProcessHeap(), 0, memory); }
+};
+using HeapMemory = UniqueHandle<HeapMemoryTraits>;
+
+// An icon that its owner destroys: one made by CreateIcon* or by LoadImageW
+// without LR_SHARED. A shared icon belongs to the system and is never put in
+// here.
+struct IconTraits {
+    using Type = HICON;
+    static Type invalid() noexcept { return nullptr; }
+    static bool isValid(Type h) noexcept { return h != nullptr; }
+    static void close(Type h) noexcept { ::DestroyIcon(h); }
+};
+using OwnedIcon = UniqueHandle<IconTraits>;
 
 // The two handles that CreateProcessW returns, owned together.
 struct ProcessInformation {

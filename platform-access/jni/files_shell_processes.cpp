@@ -44,15 +44,6 @@ constexpr FILEOP_FLAGS kRecycleFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_
 // shellExecuteAndWait: keep the process handle, return once the start is complete.
 constexpr ULONG kWaitedExecuteMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;  // 0x140
 
-// Memory of the process heap, as copyPermission takes it.
-struct HeapMemoryTraits {
-    using Type = void*;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type memory) noexcept { return memory != nullptr; }
-    static void close(Type memory) noexcept { ::HeapFree(::GetProcessHeap(), 0, memory); }
-};
-using HeapMemory = win::UniqueHandle<HeapMemoryTraits>;
-
 // The ANSI and the wide Windows functions under one set of names.
 template <typename Char>
 struct FileApi;
@@ -370,7 +361,7 @@ void copyPermission(JNIEnv* env, jstring fromPath, jstring toPath)
         return;
     }
 
-    HeapMemory descriptor(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    win::HeapMemory descriptor(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
     if (!descriptor) {
         throwAccessException(env, "copyPermission", "no memory");
         return;

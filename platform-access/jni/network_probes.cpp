@@ -7,7 +7,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "common/win/unique_handle.h"
+#include "common/win/socket.h"
 #include "platform-access/core/trace_route.h"
 #include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
@@ -21,14 +21,6 @@
 
 namespace vantor::access {
 namespace {
-
-struct SocketTraits {
-    using Type = SOCKET;
-    static Type invalid() noexcept { return INVALID_SOCKET; }
-    static bool isValid(Type s) noexcept { return s != INVALID_SOCKET; }
-    static void close(Type s) noexcept { ::closesocket(s); }
-};
-using Socket = win::UniqueHandle<SocketTraits>;
 
 // Windows Sockets is started once per process and never cleaned up: other
 // threads may be tracing at any time, and the library has no moment at which
@@ -276,7 +268,7 @@ void traceRoute(JNIEnv* env, jint probeId, jint sourceAddress, jint destinationA
     startWindowsSockets();
     faultPoint("traceRoute");
 
-    Socket receiveSocket(socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
+    win::Socket receiveSocket(socket(AF_INET, SOCK_RAW, IPPROTO_ICMP));
     if (!receiveSocket) {
         throwAccessException(env, "socket", "failed to create receive socket");
         return;
@@ -299,7 +291,7 @@ void traceRoute(JNIEnv* env, jint probeId, jint sourceAddress, jint destinationA
         return;
     }
 
-    Socket sendSocket(socket(AF_INET, SOCK_RAW, IPPROTO_RAW));
+    win::Socket sendSocket(socket(AF_INET, SOCK_RAW, IPPROTO_RAW));
     if (!sendSocket) {
         throwAccessException(env, "socket", "failed to create send socket");
         return;

@@ -1,6 +1,7 @@
 #include "updater/commands/commands.h"
 
 #include "common/text/bounded_copy.h"
+#include "common/win/com.h"
 #include "updater/startup/path_text.h"
 #include "updater/startup/process.h"
 
@@ -66,83 +67,23 @@ std::vector<wchar_t> longPathList(const std::vector<wchar_t>& path)
     return list;
 }
 
-// COM for the calling thread, for as long as the object lives. When the
-// thread has COM already (in whatever apartment), it is used as it is.
-class ComApartment {
-public:
-    ComApartment() : m_result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_result)) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
-// One owned COM interface pointer.
-template <typename Interface>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() { reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-
-    Interface* get() const { return m_pointer; }
-    Interface* operator->() const { return m_pointer; }
-    Interface** put()
-    {
-        reset();
-        return &m_pointer;
-    }
-    void** putVoid() { return reinterpret_cast<void**>(put()); }
-    void reset()
-    {
-        if (m_pointer != nullptr) {
-            m_pointer->Release();
-            m_pointer = nullptr;
-        }
-    }
-
-private:
-    Interface* m_pointer = nullptr;
-};
-
-// An owned BSTR.
-class ComString {
-public:
-    explicit ComString(const wchar_t* text) : m_text(SysAllocString(text)) {}
-    ~ComString() { SysFreeString(m_text); }
-    ComString(const ComString&) = delete;
-    ComString& operator=(const ComString&) = delete;
-    BSTR get() const { return m_text; }
-
-private:
-    BSTR m_text;
-};
-
 // Creates the object registered as `progId`, runs it and asks it for
 // `Interface`. On failure returns the code of the failing step: a missing
 // interface counts as an unregistered class.
 template <typename Interface>
-HRESULT createFirewallObject(const wchar_t* progId, ComPtr<Interface>& object)
+HRESULT createFirewallObject(const wchar_t* progId, win::ComPtr<Interface>& object)
 {
     CLSID classId{};
     HRESULT result = CLSIDFromProgID(progId, &classId);
-    ComPtr<IUnknown> unknown;
+    win::ComPtr<IUnknown> unknown;
     if (SUCCEEDED(result)) {
-        result = CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown, unknown.putVoid());
+        result = CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown, win::putVoid(unknown));
     }
     if (SUCCEEDED(result)) {
         result = OleRun(unknown.get());
     }
     if (SUCCEEDED(result)) {
-        result = unknown->QueryInterface(__uuidof(Interface), object.putVoid());
+        result = unknown.get()->QueryInterface(__uuidof(Interface), win::putVoid(object));
     }
     if (SUCCEEDED(result) && object.get() != nullptr) {
         return S_OK;
@@ -155,51 +96,51 @@ HRESULT createFirewallObject(const wchar_t* progId, ComPtr<Interface>& object)
 
 HRESULT addAuthorisedApplication(const wchar_t* imagePath, const wchar_t* name)
 {
-    ComPtr<INetFwMgr> manager;
+    win::ComPtr<INetFwMgr> manager;
     HRESULT result = createFirewallObject(L"HNetCfg.FwMgr", manager);
     if (FAILED(result)) {
         return result;
     }
-    ComPtr<INetFwAuthorizedApplication> application;
+    win::ComPtr<INetFwAuthorizedApplication> application;
     result = createFirewallObject(L"HNetCfg.FwAuthorizedApplication", application);
     if (FAILED(result)) {
         return result;
     }
 
-    const ComString image(imagePath);
-    const ComString applicationName(name);
-    if (image.get() == nullptr || applicationName.get() == nullptr) {
+    const win::ComString image(SysAllocString(imagePath));
+    const win::ComString applicationName(SysAllocString(name));
+    if (!image || !applicationName) {
         return E_OUTOFMEMORY;
     }
-    result = application->put_ProcessImageFileName(image.get());
+    result = application.get()->put_ProcessImageFileName(image.get());
     if (SUCCEEDED(result)) {
-        result = application->put_Name(applicationName.get());
+        result = application.get()->put_Name(applicationName.get());
     }
     if (SUCCEEDED(result)) {
-        result = application->put_Scope(NET_FW_SCOPE_ALL);
+        result = application.get()->put_Scope(NET_FW_SCOPE_ALL);
     }
     if (SUCCEEDED(result)) {
-        result = application->put_IpVersion(NET_FW_IP_VERSION_ANY);
+        result = application.get()->put_IpVersion(NET_FW_IP_VERSION_ANY);
     }
     if (SUCCEEDED(result)) {
-        result = application->put_Enabled(VARIANT_TRUE);
+        result = application.get()->put_Enabled(VARIANT_TRUE);
     }
     if (FAILED(result)) {
         return result;
     }
 
-    ComPtr<INetFwPolicy> policy;
-    ComPtr<INetFwProfile> profile;
-    ComPtr<INetFwAuthorizedApplications> applications;
-    result = manager->get_LocalPolicy(policy.put());
+    win::ComPtr<INetFwPolicy> policy;
+    win::ComPtr<INetFwProfile> profile;
+    win::ComPtr<INetFwAuthorizedApplications> applications;
+    result = manager.get()->get_LocalPolicy(policy.put());
     if (SUCCEEDED(result)) {
-        result = policy->get_CurrentProfile(profile.put());
+        result = policy.get()->get_CurrentProfile(profile.put());
     }
     if (SUCCEEDED(result)) {
-        result = profile->get_AuthorizedApplications(applications.put());
+        result = profile.get()->get_AuthorizedApplications(applications.put());
     }
     if (SUCCEEDED(result)) {
-        result = applications->Add(application.get());
+        result = applications.get()->Add(application.get());
     }
     return FAILED(result) ? result : S_OK;
 }
@@ -261,7 +202,7 @@ void FirewallAdd::execute(wchar_t* result, std::size_t capacity, DiagnosticsLog&
     log.write(L"INFO", L"Firewall add, fileName: " + fileName + L" path:" + argument());
     // The firewall objects need COM on this thread; nothing else in the
     // server sets it up.
-    const ComApartment apartment;
+    const win::ComApartment apartment;
     const HRESULT code = addAuthorisedApplication(argument(), fileName.c_str());
     writeResult(result, capacity, static_cast<long long>(static_cast<std::int32_t>(code)));
 }

@@ -55,7 +55,7 @@ Widget* RequiresAdminPrivileges::createContent(Panel& body)
     // The small size of the stop icon fits the 20 x 20 widget whole; the
     // standard (large) one would be cut to its top-left corner.
     const int size = std::min(GetSystemMetrics(SM_CXSMICON), Icon::kSize);
-    OwnedIcon owned(static_cast<HICON>(LoadImageW(nullptr, IDI_HAND, IMAGE_ICON, size, size, 0)));
+    win::OwnedIcon owned(static_cast<HICON>(LoadImageW(nullptr, IDI_HAND, IMAGE_ICON, size, size, 0)));
     HICON icon = owned ? owned.get() : LoadIconW(nullptr, IDI_HAND);
     m_icon.setIcon(icon, std::move(owned));
     m_icon.create(body.handle(), context.instance);

@@ -108,7 +108,7 @@ void PushButton::create(HWND parent, const WindowContext& context, const wchar_t
     setFont(m_handle, context.fonts[0]);
 }
 
-void Icon::setIcon(HICON icon, OwnedIcon owned)
+void Icon::setIcon(HICON icon, win::OwnedIcon owned)
 {
     m_icon = icon;
     m_owned = std::move(owned);

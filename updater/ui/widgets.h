@@ -89,15 +89,6 @@ public:
                 int height);
 };
 
-struct IconTraits {
-    using Type = HICON;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept { return h != nullptr; }
-    static void close(Type h) noexcept { ::DestroyIcon(h); }
-};
-// An icon made by LoadImageW without LR_SHARED, which its owner destroys.
-using OwnedIcon = win::UniqueHandle<IconTraits>;
-
 // Draws an icon at (0, 0) of a 20 x 20 child at (10, 10), at the icon's own
 // size. Slot 0: paint.
 class Icon : public Widget {
@@ -106,7 +97,7 @@ public:
 
     Icon() = default;
     // `icon` is drawn; `owned` (may be empty) is destroyed with the widget.
-    void setIcon(HICON icon, OwnedIcon owned = OwnedIcon());
+    void setIcon(HICON icon, win::OwnedIcon owned = win::OwnedIcon());
     HICON icon() const { return m_icon; }
 
     void create(HWND parent, HINSTANCE instance);
@@ -117,7 +108,7 @@ private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HICON m_icon = nullptr;
-    OwnedIcon m_owned;
+    win::OwnedIcon m_owned;
 };
 
 // Paints a panel. Neither panel of this program has one.
