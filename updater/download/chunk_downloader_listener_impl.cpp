@@ -14,12 +14,12 @@ ChunkDownloaderListenerImpl::ChunkDownloaderListenerImpl(std::wstring downloadId
 
 void ChunkDownloaderListenerImpl::onProgress(const ChunkDownloader&, std::uint32_t)
 {
-    CriticalSectionLock lock(m_lock);
+    win::CriticalSectionLock lock(m_lock);
 }
 
 void ChunkDownloaderListenerImpl::onChunkFinished(const ChunkDownloader& chunk, std::uint32_t bytes)
 {
-    CriticalSectionLock lock(m_lock);
+    win::CriticalSectionLock lock(m_lock);
     if (bytes == chunk.limit) {
         m_log.write(L"INFO", chunkDoneText(chunk.chunkNum, m_downloadId, m_owner != nullptr ? m_owner->url() : L""));
     }

@@ -2,7 +2,7 @@
 // whole.
 #pragma once
 
-#include "updater/download/critical_section.h"
+#include "common/win/lock.h"
 #include "updater/download/download_listeners.h"
 
 #include <string>
@@ -33,7 +33,7 @@ public:
     void onChunkFinished(const ChunkDownloader& chunk, std::uint32_t bytes) override;
 
 private:
-    CriticalSection m_lock;
+    win::CriticalSection m_lock;
     std::wstring m_downloadId;
     DiagnosticsLog& m_log;
     const FileDownloader* m_owner = nullptr;

@@ -222,7 +222,7 @@ bool DownloadManager::waitAll()
             success = false;
         }
     }
-    CriticalSectionLock lock(m_lock);
+    win::CriticalSectionLock lock(m_lock);
     m_started.clear();
     return success;
 }

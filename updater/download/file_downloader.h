@@ -4,10 +4,10 @@
 #pragma once
 
 #include "updater/download/chunk_downloader_listener_impl.h"
-#include "updater/download/critical_section.h"
 #include "updater/download/download_listeners.h"
 #include "updater/download/download_output.h"
 
+#include "common/win/lock.h"
 #include "common/win/unique_handle.h"
 
 #include <cstdint>
@@ -121,7 +121,7 @@ private:
         FileDownloader* downloader;   // owned by that thread: never touched here
     };
 
-    CriticalSection m_lock;
+    win::CriticalSection m_lock;
     DiagnosticsLog& m_log;
     std::vector<StartedDownload> m_started;
 };

@@ -16,13 +16,13 @@ std::wstring MemoryDownloadOutput::md5()
 
 std::uint32_t MemoryDownloadOutput::size()
 {
-    CriticalSectionLock lock(m_lock);
+    win::CriticalSectionLock lock(m_lock);
     return m_blocks.size();
 }
 
 void MemoryDownloadOutput::write(const std::uint8_t* buffer, std::uint32_t position, std::uint32_t length)
 {
-    CriticalSectionLock lock(m_lock);
+    win::CriticalSectionLock lock(m_lock);
     m_blocks.write(buffer, position, length);
 }
 
@@ -45,7 +45,7 @@ std::wstring MemoryDownloadOutput::toText()
 {
     std::string bytes;
     {
-        CriticalSectionLock lock(m_lock);
+        win::CriticalSectionLock lock(m_lock);
         bytes = m_blocks.bytes();
     }
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {

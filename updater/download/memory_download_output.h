@@ -2,7 +2,7 @@
 // text decoded from UTF-8.
 #pragma once
 
-#include "updater/download/critical_section.h"
+#include "common/win/lock.h"
 #include "updater/download/download_output.h"
 #include "updater/download/memory_blocks.h"
 
@@ -36,7 +36,7 @@ public:
     std::wstring toText();
 
 private:
-    CriticalSection m_lock;
+    win::CriticalSection m_lock;
     MemoryBlocks m_blocks;
     std::atomic<bool> m_complete{false};
 };

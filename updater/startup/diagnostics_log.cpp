@@ -25,17 +25,6 @@ bool isPassingCollision(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
-class LockGuard {
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
-    ~LockGuard() { LeaveCriticalSection(&m_lock); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& m_lock;
-};
-
 // Largest converted line, terminator included.
 constexpr int kAnsiLineCapacity = 262144;
 
@@ -69,7 +58,6 @@ bool isPlainLogFile(HANDLE file)
 
 DiagnosticsLog::DiagnosticsLog(const wchar_t* fileName)
 {
-    InitializeCriticalSection(&m_lock);
     wchar_t folder[2048];
     const DWORD length = GetTempPathW(2048, folder);
     if (length > 0 && length < 2048) {
@@ -78,14 +66,11 @@ DiagnosticsLog::DiagnosticsLog(const wchar_t* fileName)
     }
 }
 
-DiagnosticsLog::~DiagnosticsLog()
-{
-    DeleteCriticalSection(&m_lock);
-}
+DiagnosticsLog::~DiagnosticsLog() = default;
 
 void DiagnosticsLog::setTag(const wchar_t* tag)
 {
-    LockGuard guard(m_lock);
+    win::CriticalSectionLock guard(m_lock);
     m_tag = tag ? tag : L"";
 }
 
@@ -113,7 +98,7 @@ void DiagnosticsLog::write(const wchar_t* level, const wchar_t* message)
     }
     const DWORD savedError = GetLastError();
     {
-        LockGuard guard(m_lock);
+        win::CriticalSectionLock guard(m_lock);
         if (!m_filePath.empty()) {
             win::Handle file(openForAppend());
             if (file && !isPlainLogFile(file.get())) {

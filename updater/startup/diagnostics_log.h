@@ -2,6 +2,8 @@
 // temporary folder, one line per event, opened and closed for every line.
 #pragma once
 
+#include "common/win/lock.h"
+
 #include <windows.h>
 
 #include <string>
@@ -43,7 +45,7 @@ public:
 private:
     HANDLE openForAppend() const;
 
-    mutable CRITICAL_SECTION m_lock;
+    win::CriticalSection m_lock;
     std::wstring m_filePath;
     std::wstring m_tag = L"DEF";
 };

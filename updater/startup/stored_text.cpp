@@ -1,7 +1,8 @@
 #include "updater/startup/stored_text.h"
 
+#include "common/win/lock.h"
+
 #include <forward_list>
-#include <mutex>
 #include <string>
 
 namespace vantor {
@@ -10,12 +11,12 @@ const wchar_t* joinStoredText(const wchar_t* head, const wchar_t* tail)
 {
     // A forward_list never moves its elements, so the character pointers
     // handed out stay valid while the list lives, which is until exit.
-    static std::mutex lock;
+    static win::CriticalSection lock;
     static std::forward_list<std::wstring> texts;
 
     std::wstring joined(head ? head : L"");
     joined += tail ? tail : L"";
-    std::lock_guard<std::mutex> guard(lock);
+    win::CriticalSectionLock guard(lock);
     texts.push_front(std::move(joined));
     return texts.front().c_str();
 }
