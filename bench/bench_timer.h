@@ -18,18 +18,34 @@ inline double now()
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// The median of `values` (the upper one of an even count), so that one
+// disturbed round does not decide a ratio.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Seconds that `rounds` runs of `body` take together.
+template <typename Body>
+double secondsFor(int rounds, Body&& body)
+{
+    const double start = now();
+    for (int i = 0; i < rounds; ++i) {
+        body();
+    }
+    return now() - start;
+}
+
 // Runs `body` `rounds` times and returns the median duration in seconds.
 template <typename Body>
-double medianSeconds(int rounds, Body body)
+double medianSeconds(int rounds, Body&& body)
 {
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
-        const double start = now();
-        body();
-        times.push_back(now() - start);
+        times.push_back(secondsFor(1, body));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(times);
 }
 
 }  // namespace vantor::bench

@@ -1,6 +1,7 @@
 // Downloads one URL with downloadToMemory and prints the bytes of text it
 // got and the seconds it took, as "<characters> <seconds>". Driven by
 // download_bench.sh, which times curl on the same body from the same server.
+#include "bench/bench_timer.h"
 #include "updater/download/file_downloader.h"
 #include "updater/startup/diagnostics_log.h"
 
@@ -15,15 +16,11 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     vantor::DiagnosticsLog log(L"vantor-download-bench.log");
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER start;
-    LARGE_INTEGER end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    // Far above the body of the benchmark: the default limit is 1 MiB.
-    const std::wstring text = vantor::download::downloadToMemory(L"BENCH", argv[1], log, 256u * 1024 * 1024);
-    QueryPerformanceCounter(&end);
-    const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    std::wstring text;
+    const double seconds = vantor::bench::secondsFor(1, [&] {
+        // Far above the body of the benchmark: the default limit is 1 MiB.
+        text = vantor::download::downloadToMemory(L"BENCH", argv[1], log, 256u * 1024 * 1024);
+    });
     std::printf("%zu %.6f\n", text.size(), seconds);
     return text.empty() ? 1 : 0;
 }

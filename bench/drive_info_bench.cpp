@@ -9,14 +9,13 @@
 #include <cfgmgr32.h>
 #include <winioctl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
-using vantor::bench::now;
+using vantor::bench::secondsFor;
 using vantor::jnihost::CallResult;
 using vantor::jnihost::JniHost;
 using vantor::jnihost::NativeLibrary;
@@ -27,27 +26,27 @@ using vantor::jnihost::ViolationMode;
 std::size_t queryDriveDirectly()
 {
     std::size_t facts = GetDriveTypeW(L"c:\\");
-    const HANDLE device =
-        CreateFileW(L"\\\\.\\c:", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE) {
+    const vantor::win::Handle device(
+        CreateFileW(L"\\\\.\\c:", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!device) {
         return facts;
     }
     DISK_GEOMETRY geometry{};
     DWORD returned = 0;
-    facts += DeviceIoControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned,
+    facts += DeviceIoControl(device.get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned,
                              nullptr);
     STORAGE_PROPERTY_QUERY query{};
     unsigned char descriptor[1024] = {};
-    facts += DeviceIoControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor,
+    facts += DeviceIoControl(device.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, descriptor,
                              sizeof descriptor, &returned, nullptr);
     STORAGE_DEVICE_NUMBER number{};
-    facts += DeviceIoControl(device, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned,
+    facts += DeviceIoControl(device.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned,
                              nullptr);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\MountedDevices", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    vantor::win::RegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\MountedDevices", 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
         unsigned char value[512];
         DWORD size = sizeof value;
-        if (RegQueryValueExW(key, L"\\DosDevices\\c:", nullptr, nullptr, value, &size) == ERROR_SUCCESS &&
+        if (RegQueryValueExW(key.get(), L"\\DosDevices\\c:", nullptr, nullptr, value, &size) == ERROR_SUCCESS &&
             size > 8) {
             // The identifier the value holds, looked up in the device tree.
             char identifier[256] = {};
@@ -57,9 +56,7 @@ std::size_t queryDriveDirectly()
             DEVINST node = 0;
             facts += CM_Locate_DevNodeA(&node, identifier, CM_LOCATE_DEVNODE_NORMAL) == CR_SUCCESS;
         }
-        RegCloseKey(key);
     }
-    CloseHandle(device);
     return facts;
 }
 
@@ -77,10 +74,9 @@ std::size_t listDrivesDirectly()
         if (GetDriveTypeW(root) == DRIVE_REMOTE) {
             continue;
         }
-        const HANDLE opened =
-            CreateFileW(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (opened != INVALID_HANDLE_VALUE) {
-            CloseHandle(opened);
+        const vantor::win::Handle opened(
+            CreateFileW(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (opened) {
             ++listed;
         }
     }
@@ -109,24 +105,16 @@ int main()
     const int repeats = 15;
     const int calls = 100;
     volatile std::size_t sink = 0;
-    const auto timed = [&](auto body) {
-        const double start = now();
-        for (int i = 0; i < calls; ++i) {
-            body();
-        }
-        return now() - start;
-    };
     const auto medianRatio = [&](auto throughHost, auto direct) {
         std::vector<double> ratios;
         for (int round = 0; round < repeats; ++round) {
-            const double hostTime = timed(throughHost);
+            const double hostTime = secondsFor(calls, throughHost);
             const double hostAlone =
-                timed([&] { sink = sink + library.call("getVersion").value.string().size(); });
-            const double directTime = timed(direct);
+                secondsFor(calls, [&] { sink = sink + library.call("getVersion").value.string().size(); });
+            const double directTime = secondsFor(calls, direct);
             ratios.push_back((hostTime - hostAlone) / directTime);
         }
-        std::sort(ratios.begin(), ratios.end());
-        return ratios[ratios.size() / 2];
+        return vantor::bench::median(ratios);
     };
     const double info = medianRatio([&] { sink = sink + library.call("getDriveInfo", {L'c'}).value.entries().size(); },
                                     [&] { sink = sink + queryDriveDirectly(); });

@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -25,7 +24,7 @@ constexpr int kMessages = 200;
 constexpr int kRepeats = 101;
 
 struct PlainWindowThread {
-    HANDLE ready = nullptr;
+    vantor::win::Handle ready;
     HWND window = nullptr;
 };
 
@@ -41,7 +40,7 @@ DWORD WINAPI plainWindowThread(void* context)
     plain.window = CreateWindowExW(0, windowClass.lpszClassName, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                    GetModuleHandleW(nullptr), nullptr);
-    SetEvent(plain.ready);
+    SetEvent(plain.ready.get());
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         DispatchMessageW(&message);
@@ -54,17 +53,7 @@ DWORD WINAPI plainWindowThread(void* context)
 
 double secondsForMessages(HWND window)
 {
-    const double start = vantor::bench::now();
-    for (int i = 0; i < kMessages; ++i) {
-        SendMessageW(window, WM_NULL, 0, 0);
-    }
-    return vantor::bench::now() - start;
-}
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return vantor::bench::secondsFor(kMessages, [window] { SendMessageW(window, WM_NULL, 0, 0); });
 }
 
 }  // namespace
@@ -72,10 +61,10 @@ double median(std::vector<double> times)
 int main()
 {
     PlainWindowThread plain;
-    plain.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    plain.ready.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     DWORD plainThreadId = 0;
-    const HANDLE plainThread = CreateThread(nullptr, 0, plainWindowThread, &plain, 0, &plainThreadId);
-    WaitForSingleObject(plain.ready, INFINITE);
+    const vantor::win::Handle plainThread(CreateThread(nullptr, 0, plainWindowThread, &plain, 0, &plainThreadId));
+    WaitForSingleObject(plain.ready.get(), INFINITE);
     if (plain.window == nullptr) {
         std::printf("cannot create the plain window\n");
         return 1;
@@ -105,7 +94,7 @@ int main()
             hooked.push_back(secondsForMessages(hook));
         }
         std::printf("hook window message (attach, callback, detach) / plain cross-thread message: %.2f\n",
-                    median(hooked) / median(baseline));
+                    vantor::bench::median(hooked) / vantor::bench::median(baseline));
         const std::size_t violations = host.takeViolations().size();
         if (violations != 0) {
             std::printf("JNI violations during the run: %zu\n", violations);
@@ -115,8 +104,6 @@ int main()
     }
 
     PostThreadMessageW(plainThreadId, WM_QUIT, 0, 0);
-    WaitForSingleObject(plainThread, INFINITE);
-    CloseHandle(plainThread);
-    CloseHandle(plain.ready);
+    WaitForSingleObject(plainThread.get(), INFINITE);
     return status;
 }

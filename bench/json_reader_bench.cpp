@@ -7,19 +7,18 @@
 // objects, as a large descriptor would look) and "deep" (the same members
 // inside 400 levels of nesting, which a reader that rescans nested text for
 // every level would pay for many times over).
+#include "bench/bench_timer.h"
+#include "tests/support/utf8.h"
 #include "updater/download/json_reader.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // One member of about 200 bytes.
 std::string member(std::size_t i)
@@ -50,20 +49,12 @@ std::string document(std::size_t bytes, int depth)
     return head + body + tail;
 }
 
-std::wstring widen(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
 template <typename Parse>
 double bestMilliseconds(int runs, Parse parse)
 {
     double best = 1e300;
     for (int run = 0; run < runs; ++run) {
-        const Clock::time_point start = Clock::now();
-        parse();
-        const std::chrono::duration<double, std::milli> elapsed = Clock::now() - start;
-        best = std::min(best, elapsed.count());
+        best = std::min(best, 1000.0 * vantor::bench::secondsFor(1, parse));
     }
     return best;
 }
@@ -82,7 +73,7 @@ void runShape(const char* shape, int depth)
     std::vector<Row> rows;
     for (const auto& [label, bytes] : sizes) {
         const std::string utf8 = document(bytes, depth);
-        const std::wstring text = widen(utf8);
+        const std::wstring text = vantor::testing::widen(utf8);
         const int runs = bytes < 1024u * 1024 ? 50 : 7;
         std::size_t members = 0;
         const double readerMs = bestMilliseconds(runs, [&] {

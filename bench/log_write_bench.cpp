@@ -1,6 +1,7 @@
 // Cost of one DiagnosticsLog::write against the least a line can cost: a
 // plain open, append and close of the same bytes.
 #include "bench/bench_timer.h"
+#include "common/win/unique_handle.h"
 #include "updater/startup/diagnostics_log.h"
 
 #include <cstdio>
@@ -14,15 +15,15 @@ const wchar_t* const kMessage = L"Local Java is found, check version...";
 
 void plainAppend(const std::wstring& path, const std::string& line)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const vantor::win::Handle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!file) {
         return;
     }
     LARGE_INTEGER zero{};
-    SetFilePointerEx(file, zero, nullptr, FILE_END);
+    SetFilePointerEx(file.get(), zero, nullptr, FILE_END);
     DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace

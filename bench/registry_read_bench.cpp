@@ -2,12 +2,11 @@
 // wraps (RegOpenKeyW, RegQueryValueExW, RegCloseKey) done directly, on the
 // same value in the same run. getVersion through the host shows what the
 // host's own call machinery costs. Prints ratios only; no absolute times.
+#include "bench/bench_timer.h"
 #include "platform-access/tests/host/jni_host.h"
 
 #include <windows.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,27 +18,15 @@ using vantor::jnihost::JniHost;
 using vantor::jnihost::NativeLibrary;
 using vantor::jnihost::ViolationMode;
 
-template <typename Work>
-double secondsFor(int rounds, Work&& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) {
-        work();
-    }
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The median of several measurements, so that one disturbed round does not
-// decide the ratio.
+// The median of `repeats` batches of `rounds` calls.
 template <typename Work>
 double medianSeconds(int repeats, int rounds, Work&& work)
 {
     std::vector<double> times;
     for (int i = 0; i < repeats; ++i) {
-        times.push_back(secondsFor(rounds, work));
+        times.push_back(vantor::bench::secondsFor(rounds, work));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return vantor::bench::median(times);
 }
 
 }  // namespace
@@ -48,15 +35,11 @@ int main()
 {
     const std::wstring subKey = L"Software\\VantorBench\\" + std::to_wstring(GetCurrentProcessId());
     const std::wstring data = L"C:\\Program Files\\Vantor\\Vantor.exe";
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, subKey.c_str(), L"exec", REG_SZ, data.c_str(),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
         std::printf("cannot create the benchmark's registry key\n");
         return 1;
     }
-    RegSetValueExW(key, L"exec", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 
     int status = 0;
     {
@@ -76,16 +59,15 @@ int main()
         const int repeats = 7;
         volatile std::size_t sink = 0;
         const double direct = medianSeconds(repeats, rounds, [&] {
-            HKEY opened = nullptr;
-            if (RegOpenKeyW(HKEY_CURRENT_USER, subKey.c_str(), &opened) == ERROR_SUCCESS) {
+            vantor::win::RegKey opened;
+            if (RegOpenKeyW(HKEY_CURRENT_USER, subKey.c_str(), opened.put()) == ERROR_SUCCESS) {
                 wchar_t buffer[512];
                 DWORD type = 0;
                 DWORD size = sizeof buffer;
-                if (RegQueryValueExW(opened, L"exec", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+                if (RegQueryValueExW(opened.get(), L"exec", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
                     ERROR_SUCCESS) {
                     sink = sink + size;
                 }
-                RegCloseKey(opened);
             }
         });
         const double throughHost = medianSeconds(repeats, rounds, [&] {

@@ -2,17 +2,20 @@
 // merely decoding the file's bytes, and whether the parser stays linear when
 // the text grows (one pass, no backtracking). Prints ratios measured in this
 // run; no absolute times.
+#include "bench/bench_timer.h"
+#include "common/win/unique_handle.h"
 #include "updater/ui/text_table.h"
 #include "updater/ui/text_table_loader.h"
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
+
+using vantor::bench::secondsFor;
 
 std::string englishFile()
 {
@@ -20,25 +23,14 @@ std::string englishFile()
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring updater(path, length);
     updater = updater.substr(0, updater.find_last_of(L"\\/") + 1) + L"VantorUpdater.exe";
-    HMODULE module = LoadLibraryExW(updater.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    HRSRC resource = module != nullptr ? FindResourceW(module, MAKEINTRESOURCEW(104), L"LANGTEXT") : nullptr;
+    const vantor::win::Module module(
+        LoadLibraryExW(updater.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    HRSRC resource = module ? FindResourceW(module.get(), MAKEINTRESOURCEW(104), L"LANGTEXT") : nullptr;
     if (resource == nullptr) {
         return {};
     }
-    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
-    std::string copy(bytes, SizeofResource(module, resource));
-    FreeLibrary(module);
-    return copy;
-}
-
-template <typename Work>
-double secondsFor(int rounds, Work&& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < rounds; ++i) {
-        work();
-    }
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto* bytes = static_cast<const char*>(LockResource(LoadResource(module.get(), resource)));
+    return std::string(bytes, SizeofResource(module.get(), resource));
 }
 
 }  // namespace

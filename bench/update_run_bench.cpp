@@ -11,17 +11,17 @@
 // start measured in the same Wine prefix. The printed ratio is
 //   (wall time - fixed pauses) / (processes started x bare program start).
 // A ratio near 1 means the run costs little beyond starting its processes.
-#include "tests/support/download_test_support.h"
-#include "updater/download/runtime_descriptor.h"
+#include "bench/bench_timer.h"
+#include "tests/support/jvm_test_support.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 using namespace vantor::testing;
+using vantor::bench::median;
 
 namespace {
 
@@ -35,11 +35,7 @@ constexpr double kFixedPausesMs = 1000.0 + 2 * 200.0;
 
 double nowMs()
 {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * vantor::bench::now();
 }
 
 int countLines(const std::wstring& path, const std::string& text)
@@ -53,40 +49,6 @@ int countLines(const std::wstring& path, const std::string& text)
     return count;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// Puts HKEY_CURRENT_USER\Software\Vantor "exec" back as it was.
-class ExecValue {
-public:
-    ExecValue()
-    {
-        DWORD size = sizeof m_data;
-        m_existed = RegGetValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec", RRF_RT_REG_SZ, nullptr, m_data,
-                                 &size) == ERROR_SUCCESS;
-    }
-    ~ExecValue()
-    {
-        if (m_existed) {
-            set(m_data);
-        } else {
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec");
-        }
-    }
-    static void set(const std::wstring& value)
-    {
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantor", L"exec", REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-
-private:
-    bool m_existed = false;
-    wchar_t m_data[1024] = {};
-};
-
 }  // namespace
 
 int main()
@@ -95,19 +57,16 @@ int main()
     TempDir temp;
     const std::wstring program = root / L"Program";
     installStandIn(program + L"\\Vantor.exe", "exit=0");
-    installStandIn(program + L"\\jre\\bin\\java.exe", "stderr=java version \"1.8.0_151\"\\n\nexit=0");
-    installStandIn(program + L"\\jre\\bin\\javaw.exe", "exit=0");
-    createDirectories(program + L"\\jre\\bin\\client");
-    writeFileBytes(program + L"\\jre\\bin\\client\\jvm.dll", "");
-    LoopbackServer descriptorServer;
-    if (!descriptorServer.running()) {
+    installRuntime(program + L"\\jre", {});
+    // The updater finds the server through this process's environment.
+    RuntimeServer descriptorServer;
+    if (!descriptorServer.server().running()) {
         std::printf("the loopback runtime download server did not start\n");
         return 1;
     }
-    descriptorServer.putFile(L"java2.json", "{\"packedJreEbzUrl\": \"http://127.0.0.1/p.ebz\", \"minVersion\": \"1.8.0\"}");
     copyFile(binPath(L"VantorUpdater.exe"), program + L"\\VantorUpdater.exe");
-    ExecValue saved;
-    ExecValue::set(program + L"\\Vantor.exe");
+    RegistryValueOverride exec(L"Software\\Vantor", L"exec");
+    exec.set(program + L"\\Vantor.exe");
 
     // Baseline: a bare program start in this prefix.
     std::vector<double> bare;
@@ -121,7 +80,6 @@ int main()
     ProcessOptions options;
     options.environment[L"TMP"] = temp.path();
     options.environment[L"TEMP"] = temp.path();
-    options.environment[vantor::kRuntimeServerVariable] = descriptorServer.base();
     options.currentDirectory = program;
     const std::wstring log = temp / L"VantorUpdater.log";
     std::vector<double> runs;

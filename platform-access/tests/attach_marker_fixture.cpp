@@ -1,5 +1,7 @@
 // A library that leaves a file "<its own path>.attached" when it is attached
 // to a process: it shows whether loading it ran its code.
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
@@ -9,10 +11,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
         if (length > 0 && length < MAX_PATH) {
             lstrcatW(path, L".attached");
-            const HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (marker != INVALID_HANDLE_VALUE) {
-                CloseHandle(marker);
-            }
+            const vantor::win::Handle marker(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         }
     }
     return TRUE;

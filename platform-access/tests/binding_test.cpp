@@ -90,7 +90,7 @@ protected:
     void SetUp() override
     {
         m_natives = readJniHeader(interfaceHeaderPath());
-        ASSERT_FALSE(m_natives.empty()) << "no generated header at " << utf8(interfaceHeaderPath());
+        ASSERT_FALSE(m_natives.empty()) << "no generated header at " << narrow(interfaceHeaderPath());
     }
 
     std::vector<DeclaredNative> m_natives;

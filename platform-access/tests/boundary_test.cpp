@@ -97,7 +97,7 @@ TEST(Boundary, AnExceptionInAnOperationOfEachFamilyBecomesItsJavaExceptionAndNeu
     };
     for (const Fault& fault : kFaults) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.site) + ", " + utf8(fault.message));
+            SCOPED_TRACE(std::string(c.site) + ", " + narrow(fault.message));
             faulty.arm(c.site, fault.kind);
             const CallResult result = c.call();
             EXPECT_TRUE(faulty.thrown());

@@ -1,5 +1,6 @@
 // The hook window, the tray icon, the execution state and the version checks
 // through the JNI host.
+#include "common/win/unique_handle.h"
 #include "platform-access/tests/host/jni_host.h"
 
 #include <shellapi.h>
@@ -191,12 +192,11 @@ TEST(HookWindow, AnsweringZeroToCloseKeepsTheWindow)
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(waitForCallback(host, WM_NCDESTROY).empty());
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, hookThread);
-    ASSERT_NE(nullptr, thread);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread, 100));
+    const win::Handle thread(OpenThread(SYNCHRONIZE, FALSE, hookThread));
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(thread.get(), 100));
     library.call("destroy");
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(thread, 10000));
-    CloseHandle(thread);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(thread.get(), 10000));
 }
 
 TEST(HookWindow, DestroyEndsTheThreadAndTheWindowSaysGoodbye)
@@ -486,7 +486,7 @@ TEST(Versions, Windows7AndTheNineNamesCompareWithTheSystem)
         const CallResult result = library.call("isCorrectOSVersion", {row.name});
         EXPECT_TRUE(threwNothing(result));
         EXPECT_EQ(Value::ofBoolean(atLeast(system, row.major, row.minor, row.servicePack)), result.value)
-            << utf8(row.name) << " on " << system.major << "." << system.minor << " SP" << system.servicePack;
+            << narrow(row.name) << " on " << system.major << "." << system.minor << " SP" << system.servicePack;
     }
     // XP with its service packs is older than anything Wine pretends to be.
     EXPECT_EQ(Value::ofBoolean(true), library.call("isCorrectOSVersion", {L"IsWindowsXPSP1OrGreater"}).value);
@@ -500,8 +500,8 @@ TEST(Versions, UnknownNamesAreFalse)
     for (const std::wstring name : {L"IsWindows7OrGreater", L"iswindows8orgreater", L"IsWindows8OrGreater ",
                                     L"IsWindows8", L"", L"IsWindowsXPOrGreater"}) {
         const CallResult result = library.call("isCorrectOSVersion", {name});
-        EXPECT_TRUE(threwNothing(result)) << utf8(name);
-        EXPECT_EQ(Value::ofBoolean(false), result.value) << utf8(name);
+        EXPECT_TRUE(threwNothing(result)) << narrow(name);
+        EXPECT_EQ(Value::ofBoolean(false), result.value) << narrow(name);
     }
     EXPECT_EQ(Value::ofBoolean(false), library.call("isCorrectOSVersion", {nullptr}).value);
     EXPECT_TRUE(threwNothing(library.call("isCorrectOSVersion", {std::wstring(127, L'I')})));

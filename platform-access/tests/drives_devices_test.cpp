@@ -51,7 +51,7 @@ std::int64_t longOf(const Value& map, const std::wstring& key)
 {
     const Value* value = map.get(key);
     if (value == nullptr || value->kind() != Value::Kind::LongObject) {
-        ADD_FAILURE() << "no Long " << utf8(key) << " in " << map.describe();
+        ADD_FAILURE() << "no Long " << narrow(key) << " in " << map.describe();
         return -1;
     }
     return value->longValue();
@@ -60,13 +60,9 @@ std::int64_t longOf(const Value& map, const std::wstring& key)
 bool deviceOpens(wchar_t letter)
 {
     const std::wstring device = std::wstring(L"\\\\.\\") + letter + L":";
-    const HANDLE handle =
-        CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(handle);
-    return true;
+    const win::Handle handle(
+        CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return handle.valid();
 }
 
 // A letter that names no drive (searched from the end of the alphabet).
@@ -89,12 +85,12 @@ public:
     explicit MountedDeviceValue(const std::wstring& name) : m_name(name)
     {
         EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMountedDevices, 0,
-                                               KEY_QUERY_VALUE | KEY_SET_VALUE, &m_key));
+                                               KEY_QUERY_VALUE | KEY_SET_VALUE, m_key.put()));
         DWORD size = 0;
         DWORD type = 0;
-        if (RegQueryValueExW(m_key, m_name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        if (RegQueryValueExW(m_key.get(), m_name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
             std::string bytes(size, '\0');
-            if (RegQueryValueExW(m_key, m_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()),
+            if (RegQueryValueExW(m_key.get(), m_name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()),
                                  &size) == ERROR_SUCCESS) {
                 bytes.resize(size);
                 m_original = std::make_pair(type, bytes);
@@ -104,13 +100,12 @@ public:
     ~MountedDeviceValue()
     {
         if (m_original) {
-            RegSetValueExW(m_key, m_name.c_str(), 0, m_original->first,
+            RegSetValueExW(m_key.get(), m_name.c_str(), 0, m_original->first,
                            reinterpret_cast<const BYTE*>(m_original->second.data()),
                            static_cast<DWORD>(m_original->second.size()));
         } else {
-            RegDeleteValueW(m_key, m_name.c_str());
+            RegDeleteValueW(m_key.get(), m_name.c_str());
         }
-        RegCloseKey(m_key);
     }
     MountedDeviceValue(const MountedDeviceValue&) = delete;
     MountedDeviceValue& operator=(const MountedDeviceValue&) = delete;
@@ -119,7 +114,7 @@ public:
 
     void set(const std::string& bytes)
     {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, m_name.c_str(), 0, REG_BINARY,
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key.get(), m_name.c_str(), 0, REG_BINARY,
                                                 reinterpret_cast<const BYTE*>(bytes.data()),
                                                 static_cast<DWORD>(bytes.size())));
     }
@@ -131,7 +126,7 @@ public:
 
 private:
     std::wstring m_name;
-    HKEY m_key = nullptr;
+    win::RegKey m_key;
     std::optional<std::pair<DWORD, std::string>> m_original;
 };
 
@@ -147,12 +142,12 @@ TEST_F(DrivesDevices, AvailableDrivesAreTheLocalDrivesThatOpen)
     for (const Value& element : result.value.elements()) {
         ASSERT_EQ(Value::Kind::File, element.kind()) << result.value.describe();
         const std::wstring& root = element.string();
-        ASSERT_EQ(3u, root.size()) << utf8(root);
-        EXPECT_TRUE(root[0] >= L'a' && root[0] <= L'z') << utf8(root);
+        ASSERT_EQ(3u, root.size()) << narrow(root);
+        EXPECT_TRUE(root[0] >= L'a' && root[0] <= L'z') << narrow(root);
         EXPECT_EQ(L":\\", root.substr(1));
         listed += root[0];
     }
-    EXPECT_NE(std::wstring::npos, listed.find(L'c')) << utf8(listed);
+    EXPECT_NE(std::wstring::npos, listed.find(L'c')) << narrow(listed);
 
     // Every drive of the system whose device opens, in letter order, and no
     // other (Wine's z:, the Unix root, exists but does not open).
@@ -165,7 +160,7 @@ TEST_F(DrivesDevices, AvailableDrivesAreTheLocalDrivesThatOpen)
             expected += letter;
         }
     }
-    EXPECT_EQ(utf8(expected), utf8(listed));
+    EXPECT_EQ(narrow(expected), narrow(listed));
 }
 
 // --- getDriveInfo -----------------------------------------------------------------
@@ -176,17 +171,16 @@ TEST_F(DrivesDevices, SystemDriveGeometryDescriptorAndNumber)
     EXPECT_EQ(static_cast<std::int64_t>(GetDriveTypeW(L"c:\\")), longOf(info, L"DriveType"));
     EXPECT_EQ(DRIVE_FIXED, longOf(info, L"DriveType"));
 
-    const HANDLE device = CreateFileW(L"\\\\.\\c:", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, device);
+    const win::Handle device(CreateFileW(L"\\\\.\\c:", 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(device);
     DISK_GEOMETRY geometry{};
     STORAGE_DEVICE_NUMBER number{};
     DWORD returned = 0;
-    const bool hasGeometry = DeviceIoControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+    const bool hasGeometry = DeviceIoControl(device.get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
                                              sizeof geometry, &returned, nullptr);
-    const bool hasNumber = DeviceIoControl(device, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number,
+    const bool hasNumber = DeviceIoControl(device.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number,
                                            sizeof number, &returned, nullptr);
-    CloseHandle(device);
 
     ASSERT_TRUE(hasGeometry) << "Wine answers the geometry of c:";
     EXPECT_EQ(static_cast<std::int64_t>(geometry.MediaType), longOf(info, L"MediaType"));
@@ -207,7 +201,7 @@ TEST_F(DrivesDevices, SystemDriveGeometryDescriptorAndNumber)
     for (const wchar_t* key : {L"VendorID", L"ProductID", L"ProductRevision", L"SerialNumber", L"OSDeviceID",
                                L"DevInst_DevID", L"DevInstParent_DevID", L"VID", L"PID"}) {
         if (const Value* text = info.get(key)) {
-            EXPECT_EQ(Value::Kind::String, text->kind()) << utf8(key);
+            EXPECT_EQ(Value::Kind::String, text->kind()) << narrow(key);
         }
     }
 

@@ -48,26 +48,24 @@ void waitForProgramsNamed(const std::wstring& fileName)
 {
     for (int round = 0; round < 600; ++round) {
         bool running = false;
-        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        ASSERT_NE(INVALID_HANDLE_VALUE, snapshot);
+        const win::Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        ASSERT_TRUE(snapshot);
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
             if (lstrcmpiW(entry.szExeFile, fileName.c_str()) == 0) {
                 running = true;
-                const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
-                if (process != nullptr) {
-                    WaitForSingleObject(process, 100);
-                    CloseHandle(process);
+                const win::Handle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+                if (process) {
+                    WaitForSingleObject(process.get(), 100);
                 }
             }
         }
-        CloseHandle(snapshot);
         if (!running) {
             return;
         }
     }
-    FAIL() << "still running: " << utf8(fileName);
+    FAIL() << "still running: " << narrow(fileName);
 }
 
 // Closes the shell's message boxes in this process while it lives: the shell
@@ -211,7 +209,7 @@ TEST_F(FilesShellProcesses, FileInfoOfFilesWithoutVersionIsEmpty)
 {
     for (const std::wstring& path : {createFile(L"notes.txt"), m_folder / L"missing.exe", std::wstring()}) {
         CallResult result = call("getFileInfo", {path});
-        EXPECT_TRUE(threwNothing(result)) << utf8(path);
+        EXPECT_TRUE(threwNothing(result)) << narrow(path);
         ASSERT_EQ(Value::Kind::HashMap, result.value.kind());
         EXPECT_TRUE(result.value.entries().empty()) << result.value.describe();
     }
@@ -279,18 +277,11 @@ public:
 private:
     TrashHome()
     {
-        using UnixName = char*(CDECL*)(const wchar_t*);
-        const auto unixName = reinterpret_cast<UnixName>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        if (unixName == nullptr) {
+        const std::string home = testing::unixPathOf(m_folder.path());
+        if (home.empty()) {
             return;
         }
-        char* home = unixName(m_folder.path().c_str());
-        if (home == nullptr) {
-            return;
-        }
-        SetEnvironmentVariableA("XDG_DATA_HOME", home);
-        HeapFree(GetProcessHeap(), 0, home);
+        SetEnvironmentVariableA("XDG_DATA_HOME", home.c_str());
         m_files = m_folder / L"Trash\\files";
     }
 
@@ -308,7 +299,7 @@ TEST_F(FilesShellProcesses, FileGoesToTheRecycleBin)
     EXPECT_TRUE(result.value.kind() == Value::Kind::Void);
     EXPECT_FALSE(fileExists(file));
     if (!trash.empty()) {
-        EXPECT_TRUE(fileExists(trash + L"\\" + name)) << "not in the recycle bin: " << utf8(name);
+        EXPECT_TRUE(fileExists(trash + L"\\" + name)) << "not in the recycle bin: " << narrow(name);
     }
 
     // The narrow form, for a path in ASCII.
@@ -333,10 +324,10 @@ TEST_F(FilesShellProcesses, WhatCannotBeOpenedForReadingStaysWhereItIs)
 
     // A file held by another without sharing.
     const std::wstring locked = createFile(L"locked.txt");
-    const HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    win::Handle holder(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
     EXPECT_TRUE(threwAccess(call("moveToRecycleBin", {locked}), L"moveToRecycleBin", L"file not found"));
-    CloseHandle(holder);
+    holder.reset();
     EXPECT_TRUE(fileExists(locked));
 
     // Nothing there, and several files named by a wildcard.
@@ -372,17 +363,16 @@ std::wstring daclText(const std::wstring& path)
                                                               DACL_SECURITY_INFORMATION, &text, nullptr)) {
         return L"unconvertible";
     }
-    std::wstring result(text);
-    LocalFree(text);
-    return result;
+    const win::LocalMemory owner(text);
+    return text;
 }
 
 void setDacl(const std::wstring& path, const wchar_t* sddl)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    const win::LocalMemory owner(descriptor);
     EXPECT_TRUE(SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
-    LocalFree(descriptor);
 }
 
 TEST_F(FilesShellProcesses, CopyPermissionCopiesTheAccessList)
@@ -590,12 +580,11 @@ TEST_F(FilesShellProcesses, ProcessIdOfAHandle)
 {
     // -1 is the calling process's own pseudo-handle.
     EXPECT_EQ(Value::ofInt(static_cast<std::int32_t>(GetCurrentProcessId())), call("getProcessId", {-1}).value);
-    const HANDLE own = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, GetCurrentProcessId());
-    ASSERT_NE(nullptr, own);
-    const auto handleValue = static_cast<int>(reinterpret_cast<INT_PTR>(own));
+    const win::Handle own(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, GetCurrentProcessId()));
+    ASSERT_TRUE(own);
+    const auto handleValue = static_cast<int>(reinterpret_cast<INT_PTR>(own.get()));
     EXPECT_EQ(Value::ofInt(static_cast<std::int32_t>(GetCurrentProcessId())),
               call("getProcessId", {handleValue}).value);
-    CloseHandle(own);
     // No handle at all, and a number far beyond any handle of the process.
     CallResult result = call("getProcessId", {0});
     EXPECT_TRUE(threwNothing(result));
@@ -609,38 +598,28 @@ TEST_F(FilesShellProcesses, ProcessIdOfAHandle)
 class OtherProcess {
 public:
     explicit OtherProcess(const std::wstring& mutexName)
-        : m_ready(unique(L"vantor-test-ready-")), m_release(unique(L"vantor-test-release-"))
+        : m_ready(unique(L"vantor-test-ready-")),
+          m_release(unique(L"vantor-test-release-")),
+          m_readyEvent(CreateEventW(nullptr, TRUE, FALSE, m_ready.c_str())),
+          m_releaseEvent(CreateEventW(nullptr, TRUE, FALSE, m_release.c_str()))
     {
-        m_readyEvent = CreateEventW(nullptr, TRUE, FALSE, m_ready.c_str());
-        m_releaseEvent = CreateEventW(nullptr, TRUE, FALSE, m_release.c_str());
-        std::wstring commandLine =
-            L"\"" + binPath(L"mutex_fixture.exe") + L"\" \"" + mutexName + L"\" " + m_ready + L" " + m_release;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION started{};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &started)) {
-            CloseHandle(started.hThread);
-            m_process = started.hProcess;
-        }
+        m_process.start(L"\"" + binPath(L"mutex_fixture.exe") + L"\" \"" + mutexName + L"\" " + m_ready + L" " +
+                        m_release);
     }
-    ~OtherProcess()
-    {
-        release();
-        CloseHandle(m_process);
-        CloseHandle(m_releaseEvent);
-        CloseHandle(m_readyEvent);
-    }
+    ~OtherProcess() { release(); }
     // True once the other process has the mutex.
-    bool holds() const { return m_process != nullptr && WaitForSingleObject(m_readyEvent, 30000) == WAIT_OBJECT_0; }
+    bool holds() const
+    {
+        return m_process.handle() != nullptr && WaitForSingleObject(m_readyEvent.get(), 30000) == WAIT_OBJECT_0;
+    }
     // Lets it end and returns its exit code: 0 when it created the mutex,
     // 183 when the mutex existed already.
     DWORD release()
     {
-        SetEvent(m_releaseEvent);
+        SetEvent(m_releaseEvent.get());
         DWORD code = 1;
-        if (m_process != nullptr && WaitForSingleObject(m_process, 30000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(m_process, &code);
+        if (m_process.handle() != nullptr && WaitForSingleObject(m_process.handle(), 30000) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(m_process.handle(), &code);
         }
         return code;
     }
@@ -648,9 +627,9 @@ public:
 private:
     std::wstring m_ready;
     std::wstring m_release;
-    HANDLE m_readyEvent = nullptr;
-    HANDLE m_releaseEvent = nullptr;
-    HANDLE m_process = nullptr;
+    win::Handle m_readyEvent;
+    win::Handle m_releaseEvent;
+    testing::ChildProcess m_process;
 };
 
 TEST_F(FilesShellProcesses, MutexOfTheFirstProcessGivesALaterOneZero)
@@ -684,9 +663,8 @@ TEST_F(FilesShellProcesses, MutexHeldByAnotherProcessGivesZero)
 
     // The library kept its handle to the mutex open, so the name still
     // exists after the other process ended.
-    const HANDLE again = CreateMutexW(nullptr, FALSE, name.c_str());
+    const win::Handle again(CreateMutexW(nullptr, FALSE, name.c_str()));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
-    CloseHandle(again);
 }
 
 TEST_F(FilesShellProcesses, MutexNameLimitIs255Characters)
@@ -698,11 +676,7 @@ TEST_F(FilesShellProcesses, MutexNameLimitIs255Characters)
     EXPECT_TRUE(threwAccess(result, L"jstringToChars", L"jstring truncation occurred"));
     EXPECT_EQ(Value::ofLong(0), result.value);
     // Nothing was created under the longer name.
-    const HANDLE probe = OpenMutexW(SYNCHRONIZE, FALSE, (name + L"m").c_str());
-    EXPECT_EQ(nullptr, probe);
-    if (probe != nullptr) {
-        CloseHandle(probe);
-    }
+    EXPECT_FALSE(win::Handle(OpenMutexW(SYNCHRONIZE, FALSE, (name + L"m").c_str())));
 }
 
 // --- folders and names -------------------------------------------------------------------

@@ -182,13 +182,12 @@ TEST(Frame, SecondInitialiseStartsASecondHookThreadAndDestroyReachesTheLatest)
 
     library.call("destroy");
     EXPECT_TRUE(threadEnds(second));
-    const HANDLE firstThread = OpenThread(SYNCHRONIZE, FALSE, first);
-    ASSERT_NE(nullptr, firstThread);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(firstThread, 100));
+    const win::Handle firstThread(OpenThread(SYNCHRONIZE, FALSE, first));
+    ASSERT_TRUE(firstThread);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(firstThread.get(), 100));
     // End the first one as its owner would have to.
     PostThreadMessageW(first, WM_QUIT, 0, 0);
-    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(firstThread, 10000));
-    CloseHandle(firstThread);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(firstThread.get(), 10000));
 }
 
 TEST(Frame, WithoutTheExceptionClassFailuresAreOnlyWritten)

@@ -6,6 +6,8 @@
 // event, holds the mutex until the release event is signalled (at most a
 // minute), and ends with 183 (ERROR_ALREADY_EXISTS) when the mutex existed
 // before, 0 when it created it, and 1 when something failed.
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -16,21 +18,18 @@ int main()
     if (argv == nullptr || argc != 4) {
         return 1;
     }
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, argv[1]);
+    const vantor::win::Handle mutex(CreateMutexW(nullptr, FALSE, argv[1]));
     const DWORD error = GetLastError();
-    if (mutex == nullptr) {
+    if (!mutex) {
         return 1;
     }
-    const HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    const HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-    if (ready == nullptr || release == nullptr) {
+    const vantor::win::Handle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]));
+    const vantor::win::Handle release(OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
+    if (!ready || !release) {
         return 1;
     }
-    SetEvent(ready);
-    const DWORD waited = WaitForSingleObject(release, 60000);
-    CloseHandle(release);
-    CloseHandle(ready);
-    CloseHandle(mutex);
+    SetEvent(ready.get());
+    const DWORD waited = WaitForSingleObject(release.get(), 60000);
     if (waited != WAIT_OBJECT_0) {
         return 1;
     }

@@ -44,10 +44,10 @@ bool rawSocketsRefused(const CallResult& result)
     static const std::wregex pattern(L"(\\d+), (-?\\d+), (\\d+), ([01])");
     std::wsmatch parts;
     if (!std::regex_match(text, parts, pattern)) {
-        return ::testing::AssertionFailure() << "not a hop: " << utf8(text);
+        return ::testing::AssertionFailure() << "not a hop: " << narrow(text);
     }
     if (parts[1] != ttl || parts[2] != kLoopbackText) {
-        return ::testing::AssertionFailure() << "not a hop of TTL " << utf8(ttl) << " from 127.0.0.1: " << utf8(text);
+        return ::testing::AssertionFailure() << "not a hop of TTL " << narrow(ttl) << " from 127.0.0.1: " << narrow(text);
     }
     flag = parts[4] == L"1" ? 1 : 0;
     return ::testing::AssertionSuccess();
@@ -94,7 +94,7 @@ TEST(TraceRoute, ContinuousModeRunsUntilTheListenerAnswersZero)
         if (first == -1) {
             first = flag;
         }
-        EXPECT_EQ(first, flag) << utf8(message);
+        EXPECT_EQ(first, flag) << narrow(message);
     }
 }
 
@@ -314,9 +314,9 @@ TEST(StartBroadcast, OnlyTheDialogOfTheGivenProcessWithTheExactTitleCounts)
         PlayerDialog lookAlike(other);
         ASSERT_NE(nullptr, lookAlike.dialog);
         const CallResult result = library.call("startBroadcast", {self, L"a"});
-        EXPECT_EQ(Value::ofLong(0), result.value) << utf8(other);
-        EXPECT_TRUE(inputLog.messages.empty()) << utf8(other);
-        EXPECT_TRUE(buttonLog.messages.empty()) << utf8(other);
+        EXPECT_EQ(Value::ofLong(0), result.value) << narrow(other);
+        EXPECT_TRUE(inputLog.messages.empty()) << narrow(other);
+        EXPECT_TRUE(buttonLog.messages.empty()) << narrow(other);
     }
     // The right dialog, but another process asked for.
     PlayerDialog player(title);

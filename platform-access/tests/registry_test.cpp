@@ -47,34 +47,28 @@ protected:
         const auto setValueKey = reinterpret_cast<SetValueKey>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetValueKey")));
         ASSERT_NE(nullptr, setValueKey);
-        HKEY key = nullptr;
+        win::RegKey key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path(below).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                                 nullptr, &key, nullptr));
+                                                 nullptr, key.put(), nullptr));
         UNICODE_STRING valueName;
         valueName.Buffer = const_cast<wchar_t*>(name.c_str());
         valueName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
         valueName.MaximumLength = valueName.Length;
-        EXPECT_EQ(0, setValueKey(key, &valueName, 0, type, const_cast<char*>(bytes.data()),
+        EXPECT_EQ(0, setValueKey(key.get(), &valueName, 0, type, const_cast<char*>(bytes.data()),
                                  static_cast<ULONG>(bytes.size())));
-        RegCloseKey(key);
     }
 
     void createKey(const std::wstring& below)
     {
-        HKEY key = nullptr;
+        win::RegKey key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path(below).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        RegCloseKey(key);
+                                                 nullptr, key.put(), nullptr));
     }
 
     bool keyExists(const std::wstring& below = {}) const
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, path(below).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-            return false;
-        }
-        RegCloseKey(key);
-        return true;
+        win::RegKey key;
+        return RegOpenKeyExW(HKEY_CURRENT_USER, path(below).c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
     }
 
     // The stored value: its type and bytes; type 0 when it is missing.
@@ -374,12 +368,12 @@ TEST_F(RegistryAccess, AnEmptySubKeyNeverEmptiesARootKey)
     // An empty path opens the root itself; deleting "it" recursively would
     // remove everything below the root. The current-configuration root is
     // used here because it would do the least harm should that happen.
-    HKEY root = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_CONFIG, L"", 0, KEY_READ, &root));
+    win::RegKey root;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_CONFIG, L"", 0, KEY_READ, root.put()));
     DWORD before = 0;
-    RegQueryInfoKeyW(root, nullptr, nullptr, nullptr, &before, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(root);
+    RegQueryInfoKeyW(root.get(), nullptr, nullptr, nullptr, &before, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    root.reset();
 
     EXPECT_TRUE(
         threwAccess(m_library->call("deleteKey", {kCurrentConfig, L"", true}), L"deleteKey", L"SHDeleteKey failed"));
@@ -388,11 +382,10 @@ TEST_F(RegistryAccess, AnEmptySubKeyNeverEmptiesARootKey)
     EXPECT_TRUE(threwAccess(m_library->call("deleteKey", {kCurrentConfig, nullptr, false}), L"deleteKey",
                             L"RegDeleteKey failed"));
 
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_CONFIG, L"", 0, KEY_READ, &root));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_CONFIG, L"", 0, KEY_READ, root.put()));
     DWORD after = 0;
-    RegQueryInfoKeyW(root, nullptr, nullptr, nullptr, &after, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(root);
+    RegQueryInfoKeyW(root.get(), nullptr, nullptr, nullptr, &after, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
     EXPECT_EQ(before, after);
 }
 

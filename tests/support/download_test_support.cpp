@@ -33,23 +33,6 @@ std::wstring windowsPathOfUnixPath(const std::string& unixPath)
     return path;
 }
 
-std::string unixPathOf(const std::wstring& windowsPath)
-{
-    using UnixFileName = char* __cdecl(const wchar_t*);
-    auto* convert = reinterpret_cast<UnixFileName*>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (convert == nullptr) {
-        return {};
-    }
-    char* converted = convert(windowsPath.c_str());
-    if (converted == nullptr) {
-        return {};
-    }
-    std::string path(converted);
-    HeapFree(GetProcessHeap(), 0, converted);
-    return path;
-}
-
 std::string quoted(const std::string& text)
 {
     return "\"" + text + "\"";
@@ -76,13 +59,9 @@ LoopbackServer::LoopbackServer(bool tls) : m_tls(tls)
         ADD_FAILURE() << "cannot start the loopback server, error " << GetLastError();
         return;
     }
-    // Wine hands out no usable handles for a Unix process.
-    if (process.hProcess != nullptr) {
-        CloseHandle(process.hProcess);
-    }
-    if (process.hThread != nullptr) {
-        CloseHandle(process.hThread);
-    }
+    // Wine hands out no usable handles for a Unix process; whatever came
+    // back is closed at once.
+    win::ProcessInformation::adopt(process);
     const std::wstring portFile = m_folder / L"port";
     for (int i = 0; i < 1500 && m_port == 0; ++i) {
         const std::string text = fileExists(portFile) ? readFileBytes(portFile) : std::string();
@@ -144,70 +123,6 @@ std::string patternBody(std::size_t size)
     }
     body.resize(size);
     return body;
-}
-
-TestLog::TestLog()
-{
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::wstring name = L"vantor-download-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(GetTickCount()) + L"-" + widen(info != nullptr ? info->name() : "none") +
-                        L".log";
-    for (wchar_t& c : name) {
-        if (c == L'/') {
-            c = L'_';
-        }
-    }
-    m_log = new DiagnosticsLog(name.c_str());
-    DeleteFileW(m_log->filePath().c_str());
-}
-
-TestLog::~TestLog()
-{
-    if (!::testing::Test::HasFailure()) {
-        DeleteFileW(m_log->filePath().c_str());
-    }
-}
-
-std::vector<std::string> TestLog::lines() const
-{
-    return fileExists(m_log->filePath()) ? readLines(m_log->filePath()) : std::vector<std::string>{};
-}
-
-std::vector<std::string> TestLog::messages() const
-{
-    std::vector<std::string> result;
-    for (const std::string& line : lines()) {
-        // "[time] LEVEL : [TAG] : message": the message follows the second " : ".
-        const std::size_t first = line.find(" : ");
-        const std::size_t second = first == std::string::npos ? first : line.find(" : ", first + 3);
-        result.push_back(second == std::string::npos ? line : line.substr(second + 3));
-    }
-    return result;
-}
-
-std::vector<std::string> TestLog::messagesStartingWith(const std::string& prefix) const
-{
-    std::vector<std::string> result;
-    for (const std::string& message : messages()) {
-        if (message.compare(0, prefix.size(), prefix) == 0) {
-            result.push_back(message);
-        }
-    }
-    return result;
-}
-
-bool TestLog::waitForMessage(const std::string& prefix, DWORD timeoutMs) const
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (!messagesStartingWith(prefix).empty()) {
-            return true;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
-    }
 }
 
 unsigned closedPort()

@@ -1,14 +1,13 @@
 // Test support for the downloader: the loopback HTTP server (a python3
-// script started through Wine, which can start Unix programs) and a log file
-// of the test's own.
+// script started through Wine, which can start Unix programs), and with it
+// a log file of the test's own.
 #pragma once
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
-#include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,28 +45,6 @@ private:
 
 // The body that the server generates for size=N.
 std::string patternBody(std::size_t size);
-
-// A diagnostics log in a file of the test's own. It is never destroyed:
-// a download thread that outlives its test may still write to it.
-class TestLog {
-public:
-    TestLog();
-    // Removes the file when the test passed; a failed test's log stays.
-    ~TestLog();
-    TestLog(const TestLog&) = delete;
-    TestLog& operator=(const TestLog&) = delete;
-    DiagnosticsLog& log() { return *m_log; }
-    std::vector<std::string> lines() const;
-    // The messages of the lines (the text after "] : "), in order.
-    std::vector<std::string> messages() const;
-    // Waits (up to `timeoutMs`) for a message that begins with `prefix`.
-    bool waitForMessage(const std::string& prefix, DWORD timeoutMs) const;
-    // Messages that begin with `prefix`.
-    std::vector<std::string> messagesStartingWith(const std::string& prefix) const;
-
-private:
-    DiagnosticsLog* m_log;
-};
 
 // A port on 127.0.0.1 where nothing listens (bound and closed again).
 unsigned closedPort();

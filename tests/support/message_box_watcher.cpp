@@ -81,9 +81,8 @@ MessageBoxWatcher::MessageBoxWatcher(bool includeOwnProcess)
 
 MessageBoxWatcher::~MessageBoxWatcher()
 {
-    SetEvent(m_stop);
+    SetEvent(m_stop.get());
     m_thread.join();
-    CloseHandle(m_stop);
 }
 
 std::vector<SeenMessageBox> MessageBoxWatcher::seen() const
@@ -94,7 +93,7 @@ std::vector<SeenMessageBox> MessageBoxWatcher::seen() const
 
 void MessageBoxWatcher::watch()
 {
-    while (WaitForSingleObject(m_stop, 50) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(m_stop.get(), 50) == WAIT_TIMEOUT) {
         DialogSearch search{m_ignoredProcess, {}};
         EnumWindows(collectDialogs, reinterpret_cast<LPARAM>(&search));
         for (HWND window : search.windows) {

@@ -3,6 +3,8 @@
 // wait for a user.
 #pragma once
 
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 
 #include <mutex>
@@ -45,7 +47,7 @@ private:
     mutable std::mutex m_lock;
     std::vector<SeenMessageBox> m_seen;
     std::set<HWND> m_handled;
-    HANDLE m_stop;
+    win::Handle m_stop;
     std::thread m_thread;
 };
 

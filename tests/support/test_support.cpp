@@ -21,29 +21,6 @@ std::wstring binPath(const std::wstring& fileName)
     return binDir() + L"\\" + fileName;
 }
 
-std::wstring widen(const std::string& utf8)
-{
-    if (utf8.empty()) {
-        return {};
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
-    return text;
-}
-
-std::string narrow(const std::wstring& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
 bool fileExists(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -79,15 +56,14 @@ bool removeTree(const std::wstring& path)
         return DeleteFileW(path.c_str()) != FALSE;
     }
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
+    const win::FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
+    if (find) {
         do {
             const std::wstring name = entry.cFileName;
             if (name != L"." && name != L"..") {
                 removeTree(path + L"\\" + name);
             }
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &entry));
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryW(path.c_str()) != FALSE;
@@ -116,11 +92,8 @@ RegistrySandbox::RegistrySandbox()
     const LONG n = InterlockedIncrement(&counter);
     m_subKey = L"Software\\VantorTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(n);
     RegDeleteTreeW(HKEY_CURRENT_USER, m_subKey.c_str());
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, m_subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (key) {
-        RegCloseKey(key);
-    }
+    win::RegKey key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, m_subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
 }
 
 RegistrySandbox::~RegistrySandbox()
@@ -130,10 +103,9 @@ RegistrySandbox::~RegistrySandbox()
 
 void RegistrySandbox::setValue(const std::wstring& name, DWORD type, const void* data, DWORD size)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, m_subKey.c_str(), 0, KEY_SET_VALUE, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size));
-    RegCloseKey(key);
+    win::RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, m_subKey.c_str(), 0, KEY_SET_VALUE, key.put()));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size));
 }
 
 void RegistrySandbox::setString(const std::wstring& name, const std::wstring& value, DWORD type)
@@ -141,35 +113,82 @@ void RegistrySandbox::setString(const std::wstring& name, const std::wstring& va
     setValue(name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+RegistryValueOverride::RegistryValueOverride(const std::wstring& key, const std::wstring& name)
+    : m_key(key), m_name(name)
+{
+    DWORD size = 0;
+    m_existed = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &m_type,
+                             nullptr, &size) == ERROR_SUCCESS;
+    if (m_existed) {
+        m_data.resize(size);
+        RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &m_type, m_data.data(),
+                     &size);
+    }
+    remove();
+}
+
+RegistryValueOverride::~RegistryValueOverride()
+{
+    remove();
+    if (m_existed) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str(), m_type, m_data.data(),
+                        static_cast<DWORD>(m_data.size()));
+    }
+}
+
+void RegistryValueOverride::set(const std::wstring& value)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str(), REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void RegistryValueOverride::remove()
+{
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str());
+}
+
 std::string readFileBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return {};
-    }
+    const win::Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
         bytes.append(buffer, read);
     }
-    CloseHandle(file);
     return bytes;
 }
 
 void writeFileBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << narrow(path);
+    const win::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file) << narrow(path);
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 bool copyFile(const std::wstring& from, const std::wstring& to)
 {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+std::string unixPathOf(const std::wstring& windowsPath)
+{
+    using UnixFileName = char* __cdecl(const wchar_t*);
+    auto* convert = reinterpret_cast<UnixFileName*>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (convert == nullptr) {
+        return {};
+    }
+    char* converted = convert(windowsPath.c_str());
+    if (converted == nullptr) {
+        return {};
+    }
+    std::string path(converted);
+    HeapFree(GetProcessHeap(), 0, converted);
+    return path;
 }
 
 std::vector<std::string> readLines(const std::wstring& path)
@@ -219,97 +238,93 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>
     return block;
 }
 
+// Starts `commandLine` with the options' environment and folder. The child
+// inherits handles only when `startup` hands it standard handles.
+win::ProcessInformation startProcess(const std::wstring& commandLine, const ProcessOptions& options,
+                                     STARTUPINFOW& startup)
+{
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    std::vector<wchar_t> environment = environmentBlock(options.environment);
+    const BOOL inherit = (startup.dwFlags & STARTF_USESTDHANDLES) != 0 ? TRUE : FALSE;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, inherit, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(),
+                        options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup,
+                        &info)) {
+        return {};
+    }
+    return win::ProcessInformation::adopt(info);
+}
+
+// Appends what `pipe` (may be null) holds now to `output`, without waiting.
+void readAvailable(HANDLE pipe, std::string& output)
+{
+    DWORD available = 0;
+    while (pipe != nullptr && PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (!ReadFile(pipe, buffer, sizeof buffer < available ? sizeof buffer : available, &read, nullptr) ||
+            read == 0) {
+            return;
+        }
+        output.append(buffer, read);
+    }
+}
+
+void terminateAndWait(HANDLE process)
+{
+    TerminateProcess(process, 0xDEAD);
+    WaitForSingleObject(process, 5000);
+}
+
 }  // namespace
 
 ProcessResult runProcess(const std::wstring& commandLine, const ProcessOptions& options)
 {
     ProcessResult result;
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (options.captureOutput) {
-        CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    }
+    win::Handle readEnd;
+    win::Handle writeEnd;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (options.captureOutput) {
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0);
+        SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = writeEnd;
+        startup.hStdOutput = writeEnd.get();
+        startup.hStdError = writeEnd.get();
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    std::vector<wchar_t> environment = environmentBlock(options.environment);
-    PROCESS_INFORMATION info{};
-    result.started =
-        CreateProcessW(nullptr, writable.data(), nullptr, nullptr, options.captureOutput ? TRUE : FALSE,
-                       CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                       options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup, &info) !=
-        FALSE;
-    if (writeEnd) {
-        CloseHandle(writeEnd);
-    }
+    const win::ProcessInformation child = startProcess(commandLine, options, startup);
+    writeEnd.reset();  // only the child writes
+    result.started = child.process.valid();
     if (!result.started) {
-        if (readEnd) {
-            CloseHandle(readEnd);
-        }
         return result;
     }
     const DWORD deadline = GetTickCount() + options.timeoutMs;
     for (;;) {
-        if (readEnd) {
-            DWORD available = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-                char buffer[4096];
-                DWORD read = 0;
-                if (!ReadFile(readEnd, buffer, sizeof buffer < available ? sizeof buffer : available, &read, nullptr) ||
-                    read == 0) {
-                    break;
-                }
-                result.output.append(buffer, read);
-            }
-        }
-        const DWORD wait = WaitForSingleObject(info.hProcess, 20);
-        if (wait != WAIT_TIMEOUT) {
+        readAvailable(readEnd.get(), result.output);
+        if (WaitForSingleObject(child.process.get(), 20) != WAIT_TIMEOUT) {
             break;
         }
         if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
             result.timedOut = true;
-            TerminateProcess(info.hProcess, 0xDEAD);
-            WaitForSingleObject(info.hProcess, 5000);
+            terminateAndWait(child.process.get());
             break;
         }
     }
-    if (readEnd) {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD read = 0;
-            if (!ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) || read == 0) {
-                break;
-            }
-            result.output.append(buffer, read);
-        }
-        CloseHandle(readEnd);
-    }
+    readAvailable(readEnd.get(), result.output);
     DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
+    GetExitCodeProcess(child.process.get(), &code);
     result.exitCode = code;
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
     return result;
 }
 
 ChildProcess::~ChildProcess()
 {
-    if (m_process != nullptr) {
-        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process, 0xDEAD);
-            WaitForSingleObject(m_process, 5000);
-        }
-        CloseHandle(m_process);
+    if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        terminateAndWait(m_process.get());
     }
 }
 
@@ -317,36 +332,25 @@ bool ChildProcess::start(const std::wstring& commandLine, const ProcessOptions& 
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
-    writable.push_back(L'\0');
-    std::vector<wchar_t> environment = environmentBlock(options.environment);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(),
-                        options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup,
-                        &info)) {
-        return false;
-    }
-    CloseHandle(info.hThread);
-    m_process = info.hProcess;
-    m_id = info.dwProcessId;
-    return true;
+    win::ProcessInformation child = startProcess(commandLine, options, startup);
+    m_id = child.processId;
+    m_process = std::move(child.process);
+    return m_process.valid();
 }
 
 ProcessResult ChildProcess::wait(DWORD timeoutMs)
 {
     ProcessResult result;
-    result.started = m_process != nullptr;
+    result.started = m_process.valid();
     if (!result.started) {
         return result;
     }
-    if (WaitForSingleObject(m_process, timeoutMs) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(m_process.get(), timeoutMs) == WAIT_TIMEOUT) {
         result.timedOut = true;
-        TerminateProcess(m_process, 0xDEAD);
-        WaitForSingleObject(m_process, 5000);
+        terminateAndWait(m_process.get());
     }
     DWORD code = 0;
-    GetExitCodeProcess(m_process, &code);
+    GetExitCodeProcess(m_process.get(), &code);
     result.exitCode = code;
     return result;
 }
@@ -355,6 +359,18 @@ bool waitForFile(const std::wstring& path, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     while (!fileExists(path)) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+bool waitForPipe(const wchar_t* name, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!WaitNamedPipeW(name, 50)) {
         if (GetTickCount() - start > timeoutMs) {
             return false;
         }

@@ -2,6 +2,9 @@
 // files and real processes.
 #pragma once
 
+#include "common/win/unique_handle.h"
+#include "tests/support/utf8.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -50,6 +53,26 @@ private:
     std::wstring m_subKey;
 };
 
+// Takes HKEY_CURRENT_USER\<key> <name> away for the object's life (set()
+// gives it a text) and puts back what was there before.
+class RegistryValueOverride {
+public:
+    RegistryValueOverride(const std::wstring& key, const std::wstring& name);
+    ~RegistryValueOverride();
+    RegistryValueOverride(const RegistryValueOverride&) = delete;
+    RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;
+
+    void set(const std::wstring& value);
+    void remove();
+
+private:
+    std::wstring m_key;
+    std::wstring m_name;
+    bool m_existed = false;
+    DWORD m_type = 0;
+    std::vector<BYTE> m_data;
+};
+
 // Removes a folder and everything below it; true when it is gone.
 bool removeTree(const std::wstring& path);
 bool createDirectories(const std::wstring& path);
@@ -60,8 +83,8 @@ std::string readFileBytes(const std::wstring& path);
 void writeFileBytes(const std::wstring& path, const std::string& bytes);
 bool copyFile(const std::wstring& from, const std::wstring& to);
 
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& text);  // UTF-8
+// The Unix path that Wine gives a Windows path; empty when not under Wine.
+std::string unixPathOf(const std::wstring& windowsPath);
 
 // Lines of a text file (CR LF or LF), without their line ends.
 std::vector<std::string> readLines(const std::wstring& path);
@@ -100,10 +123,10 @@ public:
     // and reported as timed out. The full 32-bit exit code.
     ProcessResult wait(DWORD timeoutMs = 60000);
     DWORD id() const { return m_id; }
-    HANDLE handle() const { return m_process; }
+    HANDLE handle() const { return m_process.get(); }
 
 private:
-    HANDLE m_process = nullptr;
+    win::Handle m_process;
     DWORD m_id = 0;
 };
 
@@ -119,5 +142,9 @@ std::vector<std::string> standInFolders(const std::wstring& path);
 
 // Waits up to `timeoutMs` until `path` exists (as a file); true when it does.
 bool waitForFile(const std::wstring& path, DWORD timeoutMs);
+
+// Waits up to `timeoutMs` until a server offers the pipe `name` to a client;
+// true when one does.
+bool waitForPipe(const wchar_t* name, DWORD timeoutMs);
 
 }  // namespace vantor::testing

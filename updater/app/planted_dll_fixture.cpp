@@ -2,6 +2,8 @@
 // DLL ("version.dll"). When it is loaded it leaves "<own path>.loaded"; when
 // one of its version functions is called, "<own path>.called". Its functions
 // find no version information.
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 
 namespace {
@@ -16,10 +18,7 @@ void leaveMarker(const wchar_t* suffix)
         return;
     }
     lstrcatW(path, suffix);
-    HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (marker != INVALID_HANDLE_VALUE) {
-        CloseHandle(marker);
-    }
+    const vantor::win::Handle marker(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 }  // namespace

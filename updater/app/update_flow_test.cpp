@@ -1,11 +1,10 @@
 // The update run end to end: the real updater under Wine, with stand-in
 // programs for the Java runtime, the Java updaters and the main program, the
 // real registry value, the user's data folder and the real elevated copy.
-#include "tests/support/download_test_support.h"
+#include "tests/support/jvm_test_support.h"
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_support.h"
 #include "updater/app/update_flow.h"
-#include "updater/download/fetch_runtime_descriptor.h"
 #include "updater/startup/process.h"
 #include "updater/ui/admin_dialog.h"
 
@@ -21,78 +20,6 @@ std::wstring shortPathOf(const std::wstring& path)
     wchar_t buffer[2048];
     const DWORD length = GetShortPathNameW(path.c_str(), buffer, 2048);
     return length > 0 && length < 2048 ? std::wstring(buffer, length) : path;
-}
-
-// Sets HKEY_CURRENT_USER\<key> <name> for the test's life and puts back what
-// was there before.
-class RegistryValueOverride {
-public:
-    RegistryValueOverride(const std::wstring& key, const std::wstring& name) : m_key(key), m_name(name)
-    {
-        DWORD size = 0;
-        m_existed = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &m_type,
-                                 nullptr, &size) == ERROR_SUCCESS;
-        if (m_existed) {
-            m_data.resize(size);
-            RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &m_type,
-                         m_data.data(), &size);
-        }
-        remove();
-    }
-    ~RegistryValueOverride()
-    {
-        remove();
-        if (m_existed) {
-            RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str(), m_type, m_data.data(),
-                            static_cast<DWORD>(m_data.size()));
-        }
-    }
-    void set(const std::wstring& value)
-    {
-        RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str(), REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    void remove() { RegDeleteKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str()); }
-
-private:
-    std::wstring m_key;
-    std::wstring m_name;
-    bool m_existed = false;
-    DWORD m_type = 0;
-    std::vector<BYTE> m_data;
-};
-
-// The runtime download server of the runs: every run fetches the runtime
-// descriptor while it chooses the runtime, and the updater (and the test
-// process, for the runs made in-process) find it through the environment.
-class DescriptorServer {
-public:
-    DescriptorServer()
-    {
-        EXPECT_TRUE(m_server.running());
-        serve("{\n  \"packedJreEbzUrl\": \"http://127.0.0.1/jre2_packed.ebz\",\n  \"minVersion\": \"1.8.0\"\n}\n");
-        SetEnvironmentVariableW(kRuntimeServerVariable, m_server.base().c_str());
-    }
-    ~DescriptorServer() { SetEnvironmentVariableW(kRuntimeServerVariable, nullptr); }
-    DescriptorServer(const DescriptorServer&) = delete;
-    DescriptorServer& operator=(const DescriptorServer&) = delete;
-
-    void serve(const std::string& document) { m_server.putFile(L"java2.json", document); }
-    std::vector<std::string> requests() const { return m_server.requests(); }
-
-private:
-    LoopbackServer m_server;
-};
-
-// A stand-in Java runtime in `home`: java.exe answers like a real runtime
-// (the version line on standard error), javaw.exe exits with 0, and the
-// client JVM's DLL makes the runtime a candidate.
-void installRuntime(const std::wstring& home, const std::string& version = "1.8.0_151")
-{
-    installStandIn(home + L"\\bin\\java.exe", "stderr=java version \"" + version + "\"\\n\nexit=0");
-    installStandIn(home + L"\\bin\\javaw.exe", "record_folder=1\nexit=0");
-    createDirectories(home + L"\\bin\\client");
-    writeFileBytes(home + L"\\bin\\client\\jvm.dll", "MZ stand-in JVM");
 }
 
 class UpdateRunTest : public ::testing::Test {
@@ -113,7 +40,7 @@ protected:
         // The installation: main program, runtime, installed updater.
         m_program = m_root / L"Program Folder";
         installStandIn(m_program + L"\\Vantor.exe", "exit=0");
-        installRuntime(m_program + L"\\jre");
+        installRuntime(m_program + L"\\jre", {});
         installUpdater(m_program + L"\\VantorUpdater.exe");
         m_exec.set(m_program + L"\\Vantor.exe");
     }
@@ -196,7 +123,7 @@ protected:
     }
 
     RegistryValueOverride m_exec;
-    DescriptorServer m_descriptor;
+    RuntimeServer m_descriptor;
     TempDir m_root;
     TempDir m_temp;
     std::wstring m_appData;
@@ -246,12 +173,11 @@ TEST_F(UpdateRunTest, InPluginWithANewerUpdaterReplacesTheInstalledOne)
     // The installed updater is now the running one, under its own long name.
     EXPECT_EQ(readFileBytes(updater), readFileBytes(m_program + L"\\VantorUpdater.exe"));
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((m_program + L"\\*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    const win::FindHandle find(FindFirstFileW((m_program + L"\\*").c_str(), &entry));
+    ASSERT_TRUE(find);
     do {
         EXPECT_EQ(nullptr, wcschr(entry.cFileName, L'~')) << "a copy under a short name: " << narrow(entry.cFileName);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
 
     const std::vector<std::string> calls = javawCalls();
     ASSERT_EQ(2u, calls.size());
@@ -295,6 +221,7 @@ TEST_F(UpdateRunTest, ExtUpdaterAskingForRightsRunsAgainAsAdministrator)
 
 TEST_F(UpdateRunTest, FromTheProgramFolderTheServerIsAlwaysStartedAndTheMainProgramLaunched)
 {
+    writeFileBytes(javaw() + L".cfg", "record_folder=1\nexit=0");
     const std::wstring updater = m_program + L"\\VantorUpdater.exe";
     EXPECT_EQ(0u, runUpdater(updater, L"/runVantor word").exitCode);
     EXPECT_TRUE(m_boxes.empty());
@@ -403,7 +330,7 @@ TEST_F(UpdateRunTest, TheRuntimeIsChosenInEightLoggedStepsBeforeAnythingIsStarte
     }
     EXPECT_TRUE(logged("INFO : [DEF] : " + narrow(shortPathOf(m_program)) + "\\jre\\bin\\client\\jvm.dll"));
     EXPECT_TRUE(logged("ERROR : [DEF] : 1.8.0\r\n"));
-    const std::vector<std::string> requests = m_descriptor.requests();
+    const std::vector<std::string> requests = m_descriptor.server().requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ("GET /java2.json -", requests[0]);
     // The client JVM is chosen; its home starts the Java updater.
@@ -413,7 +340,7 @@ TEST_F(UpdateRunTest, TheRuntimeIsChosenInEightLoggedStepsBeforeAnythingIsStarte
 
 TEST_F(UpdateRunTest, Java11PassesTheArchitectureTestBeforeItRunsTheUpdaters)
 {
-    installRuntime(m_program + L"\\jre", "11.0.2");
+    writeFileBytes(m_program + L"\\jre\\bin\\java.exe.cfg", StandInRuntime::javaVersionConfig("11.0.2"));
     writeFileBytes(m_program + L"\\utils.jar", std::string("PK\x03\x04 ru/kestrel/core/JavaArch.class PK\x01\x02"));
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
     const std::string folder = narrow(shortPathOf(m_program));
@@ -430,7 +357,7 @@ TEST_F(UpdateRunTest, Java11PassesTheArchitectureTestBeforeItRunsTheUpdaters)
 // its failing step's line is the last of the run.
 TEST_F(UpdateRunTest, RuntimeAnswering17EndsTheRunWithOneAndNoMessage)
 {
-    installRuntime(m_program + L"\\jre", "17");
+    writeFileBytes(m_program + L"\\jre\\bin\\java.exe.cfg", StandInRuntime::javaVersionConfig("17"));
     const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe", L"/runVantor");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(1u, result.exitCode);
@@ -440,19 +367,19 @@ TEST_F(UpdateRunTest, RuntimeAnswering17EndsTheRunWithOneAndNoMessage)
     const std::string end = "INFO : [DEF] : Exception in JVMChooser.getAllJVMs()";
     EXPECT_EQ(end, lines.back().substr(lines.back().size() - std::min(lines.back().size(), end.size())));
     EXPECT_TRUE(javawCalls().empty());
-    EXPECT_TRUE(m_descriptor.requests().empty());
+    EXPECT_TRUE(m_descriptor.server().requests().empty());
     Sleep(300);
     EXPECT_TRUE(standInCalls(m_program + L"\\Vantor.exe").empty());
 }
 
 TEST_F(UpdateRunTest, DescriptorWithoutMinimumVersionEndsTheRunWithOne)
 {
-    m_descriptor.serve("{\"packedJreEbzUrl\": \"http://127.0.0.1/jre2_packed.ebz\"}");
+    m_descriptor.server().putFile(L"java2.json", "{\"packedJreEbzUrl\": \"http://127.0.0.1/jre2_packed.ebz\"}");
     const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe");
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(1u, result.exitCode);
     EXPECT_TRUE(m_boxes.empty());
-    EXPECT_EQ(1u, m_descriptor.requests().size());
+    EXPECT_EQ(1u, m_descriptor.server().requests().size());
     EXPECT_TRUE(logged("INFO : [DEF] : Exception in JVMChooser.getAllJVMs()\r\n"));
     EXPECT_FALSE(logged("Local Java is good, use it"));
     EXPECT_FALSE(logged("addJVMToAllList"));
@@ -511,7 +438,7 @@ TEST_F(UpdateRunTest, RegisteredPathThatCannotBeShortenedIsUsedAsItIs)
 {
     // The registered main program does not exist, so it has no short form.
     const std::wstring other = m_root / L"Other Folder";
-    installRuntime(other + L"\\jre");
+    installRuntime(other + L"\\jre", {});
     m_exec.set(other + L"\\Vantor.exe");
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
     EXPECT_TRUE(logged("ERROR : [DEF] : Can't convert long path to short"));
@@ -539,14 +466,10 @@ protected:
     {
         UpdateRunTest::SetUp();
         g_dialog = {};
-        m_log = std::make_unique<DiagnosticsLog>(
-            (L"vantor-refusal-test-" + std::to_wstring(GetCurrentProcessId()) + L".log").c_str());
-        DeleteFileW(m_log->filePath().c_str());
     }
     void TearDown() override
     {
         currentLog = nullptr;
-        DeleteFileW(m_log->filePath().c_str());
         UpdateRunTest::TearDown();
     }
 
@@ -556,14 +479,10 @@ protected:
         platform.ownPath = shortPathOf(ownPath);
         platform.startServer = &refuseElevation;
         return runClientMode(CommandLineArgs::fromCommandLine(commandLine), GetModuleHandleW(nullptr), nullptr,
-                             *m_log, platform);
-    }
-    bool clientLogged(const std::string& text) const
-    {
-        return readFileBytes(m_log->filePath()).find(text) != std::string::npos;
+                             m_log.log(), platform);
     }
 
-    std::unique_ptr<DiagnosticsLog> m_log;
+    TestLog m_log;
 };
 
 TEST_F(RefusedElevationTest, FromTheProgramFolderTheDialogIsShownAndTheMainProgramStillLaunched)
@@ -571,11 +490,11 @@ TEST_F(RefusedElevationTest, FromTheProgramFolderTheDialogIsShownAndTheMainProgr
     EXPECT_EQ(0, runRefused(m_program + L"\\VantorUpdater.exe", L"/runVantor"));
     EXPECT_EQ(1, g_dialog.shown);
     EXPECT_TRUE(javawCalls().empty());
-    EXPECT_FALSE(clientLogged("send command"));
+    EXPECT_FALSE(m_log.contains("send command"));
     ASSERT_TRUE(waitForFile(m_program + L"\\Vantor.exe.calls", 10000));
     EXPECT_NE(std::string::npos, standInCalls(m_program + L"\\Vantor.exe")[0].find("/noupdate"));
-    EXPECT_TRUE(clientLogged("INFO : [DEF] : Found /runXXX arg, launch..."));
-    EXPECT_TRUE(clientLogged("INFO : [DEF] : Quit"));
+    EXPECT_TRUE(m_log.contains("INFO : [DEF] : Found /runXXX arg, launch..."));
+    EXPECT_TRUE(m_log.contains("INFO : [DEF] : Quit"));
 }
 
 // A server that ends without ever opening the pipe: the wait fails.
@@ -590,8 +509,7 @@ bool startQuittingServer(DiagnosticsLog&, const std::wstring&, win::Handle* serv
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         return false;
     }
-    CloseHandle(info.hThread);
-    serverProcess->reset(info.hProcess);
+    *serverProcess = std::move(win::ProcessInformation::adopt(info).process);
     return true;
 }
 
@@ -603,18 +521,18 @@ TEST_F(RefusedElevationTest, ServerThatNeverConnectsGivesTheConnectionMessageAnd
     std::vector<SeenMessageBox> boxes;
     {
         MessageBoxWatcher watcher(true);
-        EXPECT_EQ(0, runClientMode(CommandLineArgs::fromCommandLine(L""), GetModuleHandleW(nullptr), nullptr, *m_log,
-                                   platform));
+        EXPECT_EQ(0, runClientMode(CommandLineArgs::fromCommandLine(L""), GetModuleHandleW(nullptr), nullptr,
+                                   m_log.log(), platform));
         boxes = watcher.seen();
     }
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("CLN", boxes[0].caption);
     EXPECT_EQ("Failed to make connection on named pipe.", boxes[0].text);
     EXPECT_EQ(0, g_dialog.shown);
-    EXPECT_TRUE(clientLogged("ERROR : [DEF] : The server ended before it opened the command pipe"));
-    EXPECT_TRUE(clientLogged("ERROR : [DEF] : Failed to send data, err: 6"));
+    EXPECT_TRUE(m_log.contains("ERROR : [DEF] : The server ended before it opened the command pipe"));
+    EXPECT_TRUE(m_log.contains("ERROR : [DEF] : Failed to send data, err: 6"));
     EXPECT_TRUE(javawCalls().empty());
-    EXPECT_TRUE(clientLogged("INFO : [DEF] : Quit"));
+    EXPECT_TRUE(m_log.contains("INFO : [DEF] : Quit"));
 }
 
 TEST_F(RefusedElevationTest, InThePluginTheDialogIsShownAndNothingIsSent)
@@ -627,8 +545,8 @@ TEST_F(RefusedElevationTest, InThePluginTheDialogIsShownAndNothingIsSent)
     EXPECT_EQ(1, g_dialog.shown);
     ASSERT_EQ(1u, javawCalls().size());  // the ext updater as the user only
     EXPECT_EQ(expectedExtUpdater("update"), javawCalls()[0]);
-    EXPECT_FALSE(clientLogged("send command"));
-    EXPECT_TRUE(clientLogged("Updater launched not from bin folder, quit..."));
+    EXPECT_FALSE(m_log.contains("send command"));
+    EXPECT_TRUE(m_log.contains("Updater launched not from bin folder, quit..."));
     // The installed updater stays as it was.
     EXPECT_EQ(readFileBytes(binPath(L"version_probe_2099.exe")), readFileBytes(m_program + L"\\VantorUpdater.exe"));
 }
@@ -653,10 +571,8 @@ TEST_F(UpdateRunTest, BeforeVistaTheServerRunsFromATemporaryCopy)
 
     // The copy that ran: a fresh folder in the temporary folder.
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((m_temp / L"vup*").c_str(), &entry);
-    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    ASSERT_TRUE(win::FindHandle(FindFirstFileW((m_temp / L"vup*").c_str(), &entry)));
     const std::wstring folder = m_temp / entry.cFileName;
-    FindClose(find);
     EXPECT_TRUE(directoryExists(folder));
     EXPECT_EQ(readFileBytes(binPath(L"VantorUpdater.exe")), readFileBytes(folder + L"\\" + name));
 }
@@ -668,14 +584,7 @@ TEST_F(UpdateRunTest, PipeNameTakenByAnotherProcessGetsNothingSent)
     const std::wstring target = m_root / L"squatted";
     ASSERT_TRUE(squatter.start(L"\"" + binPath(L"pipe_squatter.exe") + L"\" \"" + reply + L"\" CRT_FLD_CMD \"" +
                                target + L"\""));
-    bool offered = false;
-    for (int i = 0; i < 200 && !offered; ++i) {
-        offered = WaitNamedPipeW(L"\\\\.\\pipe\\_cmd_pipe", 50) != FALSE;
-        if (!offered) {
-            Sleep(50);
-        }
-    }
-    ASSERT_TRUE(offered);
+    ASSERT_TRUE(waitForPipe(kCommandPipeName, 20000));
 
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
     // Said as a failed connection is, and the run goes on as it does then.

@@ -3,6 +3,7 @@
 // server.
 #include "updater/commands/command_sender.h"
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -218,14 +219,7 @@ TEST_F(CommandPipeTest, ServerRefusesAPipeThatAnotherProcessCreated)
     const std::wstring target = m_dir / L"squatted";
     ASSERT_TRUE(squatter.start(L"\"" + binPath(L"pipe_squatter.exe") + L"\" \"" + reply + L"\" CRT_FLD_CMD \"" +
                                target + L"\""));
-    bool offered = false;
-    for (int i = 0; i < 200 && !offered; ++i) {
-        offered = WaitNamedPipeW(kCommandPipeName, 50) != FALSE;
-        if (!offered) {
-            Sleep(50);
-        }
-    }
-    ASSERT_TRUE(offered);
+    ASSERT_TRUE(waitForPipe(kCommandPipeName, 20000));
 
     ChildProcess server;
     ASSERT_TRUE(startServer(server));
@@ -279,26 +273,14 @@ TEST_F(CommandPipeTest, NothingIsExecutedOnceTheClientHasEnded)
 
 class CommandSenderTest : public CommandPipeTest {
 protected:
-    void SetUp() override
-    {
-        m_log = std::make_unique<DiagnosticsLog>(
-            (L"vantor-sender-test-" + std::to_wstring(GetCurrentProcessId()) + L".log").c_str());
-        DeleteFileW(m_log->filePath().c_str());
-    }
-    void TearDown() override { DeleteFileW(m_log->filePath().c_str()); }
-    bool logged(const std::string& text) const
-    {
-        return readFileBytes(m_log->filePath()).find(text) != std::string::npos;
-    }
-
-    std::unique_ptr<DiagnosticsLog> m_log;
+    TestLog m_log;
 };
 
 TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
 {
     ChildProcess server;
     ASSERT_TRUE(startServer(server));
-    ClientPipe pipe = createCommandPipe(*m_log, server.handle(), server.id());
+    ClientPipe pipe = createCommandPipe(m_log.log(), server.handle(), server.id());
     ASSERT_EQ(PipeConnection::Connected, pipe.connection);
 
     // Only this user and the Administrators group may open the pipe: no
@@ -317,14 +299,14 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
         ASSERT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
         wchar_t* text = nullptr;
         ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &text));
+        const win::LocalMemory textOwner(text);
         grantees.emplace_back(text);
-        LocalFree(text);
     }
     ASSERT_EQ(2u, grantees.size());
     EXPECT_EQ(L"S-1-5-32-544", grantees[1]);
     EXPECT_EQ(0u, grantees[0].find(L"S-1-5-21-"));  // the user's own account
 
-    CommandSenderPipe sender(std::move(pipe.pipe), *m_log);
+    CommandSenderPipe sender(std::move(pipe.pipe), m_log.log());
 
     EXPECT_FALSE(sender.send(nullptr, nullptr, 0));
 
@@ -333,8 +315,8 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
     EXPECT_TRUE(sender.send(&create, reply, 256));
     EXPECT_STREQ(L"0", reply);
     EXPECT_TRUE(directoryExists(m_dir / L"by-sender"));
-    EXPECT_TRUE(logged("INFO : [DEF] : send command : CRT_FLD_CMD\r\n"));
-    EXPECT_TRUE(logged("INFO : [DEF] : command result: 0\r\n"));
+    EXPECT_TRUE(m_log.contains("INFO : [DEF] : send command : CRT_FLD_CMD\r\n"));
+    EXPECT_TRUE(m_log.contains("INFO : [DEF] : command result: 0\r\n"));
 
     // A reply is cut to the caller's buffer.
     DeleteCommand missing(m_dir / L"missing.bin");
@@ -345,7 +327,7 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
     // A wire text over the sender's buffer is refused before anything is sent.
     ExecuteProcessCommand tooLong(std::wstring(519 - 21, L'x'));
     EXPECT_FALSE(sender.send(&tooLong, reply, 256));
-    EXPECT_TRUE(logged("Command does not fit the send buffer: ExecuteProcessCommand"));
+    EXPECT_TRUE(m_log.contains("Command does not fit the send buffer: ExecuteProcessCommand"));
 
     sender.close();
     EXPECT_EQ(0u, server.wait(30000).exitCode);
@@ -353,17 +335,17 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
 
     // After close every send fails.
     EXPECT_FALSE(sender.send(&create, reply, 256));
-    EXPECT_TRUE(logged("ERROR : [DEF] : Failed to send data, err: 6"));
+    EXPECT_TRUE(m_log.contains("ERROR : [DEF] : Failed to send data, err: 6"));
 }
 
 TEST_F(CommandSenderTest, ANameAlreadyTakenGivesNoPipeAndSaysSo)
 {
     TestPipeClient squatter;
     ASSERT_TRUE(squatter.created());
-    ClientPipe pipe = createCommandPipe(*m_log, nullptr, 0, 2000);
+    ClientPipe pipe = createCommandPipe(m_log.log(), nullptr, 0, 2000);
     EXPECT_EQ(PipeConnection::NameTaken, pipe.connection);
     EXPECT_FALSE(pipe.pipe.valid());
-    EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe name is taken by another process"));
+    EXPECT_TRUE(m_log.contains("ERROR : [DEF] : Command pipe name is taken by another process"));
 }
 
 TEST_F(CommandSenderTest, WaitEndsWithTheServerProcessOrTheTimeLimit)
@@ -373,14 +355,14 @@ TEST_F(CommandSenderTest, WaitEndsWithTheServerProcessOrTheTimeLimit)
     ChildProcess quits;
     ASSERT_TRUE(quits.start(L"\"" + program + L"\""));
     const DWORD start = GetTickCount();
-    ClientPipe ended = createCommandPipe(*m_log, quits.handle(), quits.id(), 60000);
+    ClientPipe ended = createCommandPipe(m_log.log(), quits.handle(), quits.id(), 60000);
     EXPECT_EQ(PipeConnection::WaitFailed, ended.connection);
     EXPECT_LT(GetTickCount() - start, 30000u);
-    EXPECT_TRUE(logged("The server ended before it opened the command pipe"));
+    EXPECT_TRUE(m_log.contains("The server ended before it opened the command pipe"));
 
-    ClientPipe timedOut = createCommandPipe(*m_log, nullptr, 0, 200);
+    ClientPipe timedOut = createCommandPipe(m_log.log(), nullptr, 0, 200);
     EXPECT_EQ(PipeConnection::WaitFailed, timedOut.connection);
-    EXPECT_TRUE(logged("The server did not open the command pipe in time"));
+    EXPECT_TRUE(m_log.contains("The server did not open the command pipe in time"));
 }
 
 TEST_F(CommandSenderTest, AnotherProcessOnTheOtherEndGetsNothing)
@@ -388,10 +370,10 @@ TEST_F(CommandSenderTest, AnotherProcessOnTheOtherEndGetsNothing)
     // The real server connects, but the client expects a different process.
     ChildProcess server;
     ASSERT_TRUE(startServer(server));
-    ClientPipe pipe = createCommandPipe(*m_log, server.handle(), GetCurrentProcessId());
+    ClientPipe pipe = createCommandPipe(m_log.log(), server.handle(), GetCurrentProcessId());
     EXPECT_EQ(PipeConnection::WrongClient, pipe.connection);
     EXPECT_FALSE(pipe.pipe.valid());
-    EXPECT_TRUE(logged("Command pipe opened by an unknown process " + std::to_string(server.id())));
+    EXPECT_TRUE(m_log.contains("Command pipe opened by an unknown process " + std::to_string(server.id())));
     EXPECT_EQ(0u, server.wait(30000).exitCode);
     EXPECT_FALSE(serverLogged("Receive command"));
 }

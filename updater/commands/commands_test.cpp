@@ -2,6 +2,7 @@
 // processes.
 #include "updater/commands/commands.h"
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -16,26 +17,13 @@ using namespace std::string_literals;
 
 class CommandsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_log = std::make_unique<DiagnosticsLog>(
-            (L"vantor-commands-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + widen(info->name()) + L".log")
-                .c_str());
-        DeleteFileW(m_log->filePath().c_str());
-    }
-    void TearDown() override { DeleteFileW(m_log->filePath().c_str()); }
-
     // Executes with the server's "0" preset, as the server does.
     std::wstring run(Command& command)
     {
         wchar_t result[256] = L"0";
-        command.execute(result, 256, *m_log);
+        command.execute(result, 256, m_log.log());
         return result;
     }
-
-    std::string logText() const { return readFileBytes(m_log->filePath()); }
-    bool logged(const std::string& text) const { return logText().find(text) != std::string::npos; }
 
     static std::wstring shortPath(const std::wstring& path)
     {
@@ -45,7 +33,7 @@ protected:
     }
 
     TempDir m_dir;
-    std::unique_ptr<DiagnosticsLog> m_log;
+    TestLog m_log;
 };
 
 std::unique_ptr<Command> create(const std::wstring& wire)
@@ -114,7 +102,7 @@ TEST_F(CommandsTest, OverLongArgumentIsRefusedAndNothingIsExecuted)
     wchar_t buffer[520];
     std::size_t length = 0;
     EXPECT_FALSE(command.serialize(buffer, 520, length));
-    EXPECT_TRUE(logged("Argument too long, CRT_FLD_CMD not executed"));
+    EXPECT_TRUE(m_log.contains("Argument too long, CRT_FLD_CMD not executed"));
 }
 
 TEST_F(CommandsTest, ExecuteProcessAnswersTheExitStatus)
@@ -143,7 +131,7 @@ TEST_F(CommandsTest, CopyCreatesTheFolderAndReplacesUnderTheLongName)
     CopyCommand copy(shortPath(source) + L"|" + destination);
     EXPECT_EQ(L"0", run(copy));
     EXPECT_EQ("new", readFileBytes(destination + L"\\Long Source Name.bin"));
-    EXPECT_TRUE(logged("Copy '" + narrow(shortPath(source)) + "' to '" + narrow(destination) + "'"));
+    EXPECT_TRUE(m_log.contains("Copy '" + narrow(shortPath(source)) + "' to '" + narrow(destination) + "'"));
 
     writeFileBytes(source, "newer");
     EXPECT_EQ(L"0", run(copy));
@@ -157,7 +145,7 @@ TEST_F(CommandsTest, CopyRefusesAMissingBarAndOverLongPaths)
     CopyCommand noBar(source + L" " + (m_dir / L"dest"));
     EXPECT_EQ(L"87", run(noBar));
     EXPECT_FALSE(directoryExists(m_dir / L"dest"));
-    EXPECT_TRUE(logged("Error copy file, err: 87"));
+    EXPECT_TRUE(m_log.contains("Error copy file, err: 87"));
 
     const std::wstring deep = m_dir / std::wstring(260 - m_dir.path().size() - 1, L'd');
     ASSERT_EQ(260u, deep.size());
@@ -177,7 +165,7 @@ TEST_F(CommandsTest, CopyOfAMissingSourceAnswersTheShellCode)
     CopyCommand copy((m_dir / L"missing.bin") + L"|" + (m_dir / L"dest"));
     const std::wstring result = run(copy);
     EXPECT_NE(L"0", result);
-    EXPECT_TRUE(logged("Error copy file, err: " + narrow(result)));
+    EXPECT_TRUE(m_log.contains("Error copy file, err: " + narrow(result)));
 }
 
 TEST_F(CommandsTest, DeleteRemovesFilesAndFoldersAndReportsFailures)
@@ -187,7 +175,7 @@ TEST_F(CommandsTest, DeleteRemovesFilesAndFoldersAndReportsFailures)
     DeleteCommand deleteFile(file);
     EXPECT_EQ(L"0", run(deleteFile));
     EXPECT_FALSE(fileExists(file));
-    EXPECT_TRUE(logged("Delete " + narrow(file)));
+    EXPECT_TRUE(m_log.contains("Delete " + narrow(file)));
 
     createDirectories(m_dir / L"tree\\below");
     writeFileBytes(m_dir / L"tree\\below\\x", "x");
@@ -198,7 +186,7 @@ TEST_F(CommandsTest, DeleteRemovesFilesAndFoldersAndReportsFailures)
     DeleteCommand missing(m_dir / L"missing.bin");
     const std::wstring result = run(missing);
     EXPECT_NE(L"0", result);
-    EXPECT_TRUE(logged("Error delete file, err: " + narrow(result)));
+    EXPECT_TRUE(m_log.contains("Error delete file, err: " + narrow(result)));
 
     DeleteCommand tooLong(m_dir / std::wstring(260 - m_dir.path().size() - 1, L'd'));
     EXPECT_EQ(L"206", run(tooLong));
@@ -210,10 +198,10 @@ TEST_F(CommandsTest, CreateFolderCreatesParentsAndAcceptsAnExistingFolder)
     CreateFolderCommand create(folder);
     EXPECT_EQ(L"0", run(create));
     EXPECT_TRUE(directoryExists(folder));
-    EXPECT_TRUE(logged("Create directory " + narrow(folder)));
+    EXPECT_TRUE(m_log.contains("Create directory " + narrow(folder)));
 
     EXPECT_EQ(L"0", run(create));
-    EXPECT_TRUE(logged("Folder exist already"));
+    EXPECT_TRUE(m_log.contains("Folder exist already"));
 }
 
 TEST_F(CommandsTest, CreateFolderOnAFileAnswersAnErrorCode)
@@ -223,7 +211,7 @@ TEST_F(CommandsTest, CreateFolderOnAFileAnswersAnErrorCode)
     CreateFolderCommand create(file);
     const std::wstring result = run(create);
     EXPECT_NE(L"0", result);
-    EXPECT_TRUE(logged("Can't create folder '" + narrow(file) + "', error code=" + narrow(result)));
+    EXPECT_TRUE(m_log.contains("Can't create folder '" + narrow(file) + "', error code=" + narrow(result)));
 }
 
 TEST_F(CommandsTest, TestOnWriteProbesAndCreatesTheFolder)
@@ -231,12 +219,12 @@ TEST_F(CommandsTest, TestOnWriteProbesAndCreatesTheFolder)
     TestOnWriteCommand writable(m_dir / L"new\\folder");
     EXPECT_EQ(L"0", run(writable));
     EXPECT_TRUE(directoryExists(m_dir / L"new\\folder"));
-    EXPECT_TRUE(logged("OK"));
+    EXPECT_TRUE(m_log.contains("OK"));
 
     writeFileBytes(m_dir / L"file", "x");
     TestOnWriteCommand blocked(m_dir / L"file\\below");
     EXPECT_EQ(L"1", run(blocked));
-    EXPECT_TRUE(logged("FAIL"));
+    EXPECT_TRUE(m_log.contains("FAIL"));
 }
 
 TEST_F(CommandsTest, FirewallAddWorksOnAThreadWithoutCom)
@@ -250,11 +238,11 @@ TEST_F(CommandsTest, FirewallAddWorksOnAThreadWithoutCom)
     worker.join();
     EXPECT_NE(std::to_wstring(static_cast<long>(CO_E_NOTINITIALIZED)), result);
     EXPECT_EQ(L"0", result);
-    EXPECT_TRUE(logged("Firewall add, fileName: Vantor.exe path:C:\\Program Files\\Vantor\\Vantor.exe"));
+    EXPECT_TRUE(m_log.contains("Firewall add, fileName: Vantor.exe path:C:\\Program Files\\Vantor\\Vantor.exe"));
 
     FirewallAdd bare(L"bare");
     run(bare);
-    EXPECT_TRUE(logged("Firewall add, fileName:  path:bare"));
+    EXPECT_TRUE(m_log.contains("Firewall add, fileName:  path:bare"));
 }
 
 }  // namespace

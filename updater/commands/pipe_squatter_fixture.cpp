@@ -4,6 +4,9 @@
 //   pipe_squatter <reply file> <identifier> <argument>
 // Exit codes: 0 a reply was read, 2 no one opened the pipe, 3 the pipe could
 // not be created, 4 the exchange failed.
+#include "common/win/unique_handle.h"
+#include "tests/support/utf8.h"
+
 #include <windows.h>
 
 #include <string>
@@ -12,16 +15,13 @@ namespace {
 
 void writeReply(const wchar_t* path, const std::wstring& reply)
 {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const vantor::win::Handle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) {
         return;
     }
-    char bytes[1024] = {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, reply.c_str(), static_cast<int>(reply.size()), bytes, 1024, nullptr,
-                                      nullptr);
+    const std::string bytes = vantor::testing::narrow(reply);
     DWORD written = 0;
-    WriteFile(file, bytes, static_cast<DWORD>(n), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace
@@ -31,18 +31,19 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 4) {
         return 1;
     }
-    HANDLE pipe = CreateNamedPipeW(L"\\\\.\\pipe\\_cmd_pipe", PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, 0, 1, 0, 0,
-                                   0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) {
+    const vantor::win::Handle pipe(CreateNamedPipeW(L"\\\\.\\pipe\\_cmd_pipe",
+                                                    PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, 0, 1, 0, 0, 0, nullptr));
+    if (!pipe) {
         return 3;
     }
+    const vantor::win::Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     OVERLAPPED overlapped{};
-    overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!ConnectNamedPipe(pipe, &overlapped)) {
+    overlapped.hEvent = event.get();
+    if (!ConnectNamedPipe(pipe.get(), &overlapped)) {
         const DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             if (WaitForSingleObject(overlapped.hEvent, 30000) != WAIT_OBJECT_0) {
-                CancelIo(pipe);
+                CancelIo(pipe.get());
                 return 2;
             }
         } else if (error != ERROR_PIPE_CONNECTED) {
@@ -54,24 +55,24 @@ int wmain(int argc, wchar_t** argv)
     request += argv[3];
     DWORD done = 0;
     ResetEvent(overlapped.hEvent);
-    if (!WriteFile(pipe, request.data(), static_cast<DWORD>(request.size() * sizeof(wchar_t)), &done, &overlapped) &&
+    if (!WriteFile(pipe.get(), request.data(), static_cast<DWORD>(request.size() * sizeof(wchar_t)), &done,
+                   &overlapped) &&
         GetLastError() != ERROR_IO_PENDING) {
         return 4;
     }
-    GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+    GetOverlappedResult(pipe.get(), &overlapped, &done, TRUE);
     wchar_t reply[128] = {};
     ResetEvent(overlapped.hEvent);
-    if (!ReadFile(pipe, reply, 254, &done, &overlapped)) {
+    if (!ReadFile(pipe.get(), reply, 254, &done, &overlapped)) {
         if (GetLastError() != ERROR_IO_PENDING) {
             writeReply(argv[1], L"(no reply)");
             return 4;
         }
-        if (!GetOverlappedResult(pipe, &overlapped, &done, TRUE)) {
+        if (!GetOverlappedResult(pipe.get(), &overlapped, &done, TRUE)) {
             writeReply(argv[1], L"(no reply)");
             return 4;
         }
     }
     writeReply(argv[1], std::wstring(reply, done / sizeof(wchar_t)));
-    CloseHandle(pipe);
     return 0;
 }

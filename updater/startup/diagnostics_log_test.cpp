@@ -1,5 +1,6 @@
 #include "updater/startup/diagnostics_log.h"
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,23 +14,10 @@ namespace {
 
 using namespace vantor::testing;
 
-// A log file of the test's own in the temporary folder, removed before and
-// after.
 class DiagnosticsLogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_fileName = L"vantor-log-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + widen(info->name()) + L".log";
-        m_log = std::make_unique<DiagnosticsLog>(m_fileName.c_str());
-        DeleteFileW(m_log->filePath().c_str());
-    }
-    void TearDown() override { DeleteFileW(m_log->filePath().c_str()); }
-
-    std::string contents() const { return readFileBytes(m_log->filePath()); }
-
-    std::wstring m_fileName;
-    std::unique_ptr<DiagnosticsLog> m_log;
+    TestLog m_file;
+    DiagnosticsLog& m_log = m_file.log();
 };
 
 const std::regex kLine(R"(\[\d{4}_\d{1,2}_\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}:\d{1,3}\] ([A-Z]+) : \[([A-Z]+)\] : (.*)\r)");
@@ -38,23 +26,23 @@ TEST_F(DiagnosticsLogTest, FileLivesInTheTemporaryFolder)
 {
     wchar_t folder[2048];
     const DWORD length = GetTempPathW(2048, folder);
-    EXPECT_EQ(std::wstring(folder, length) + m_fileName, m_log->filePath());
+    EXPECT_EQ(std::wstring(folder, length) + m_file.fileName(), m_file.path());
 }
 
 TEST_F(DiagnosticsLogTest, NullMessageWritesNothingAndCreatesNoFile)
 {
-    m_log->write(L"INFO", nullptr);
-    EXPECT_FALSE(fileExists(m_log->filePath()));
+    m_log.write(L"INFO", nullptr);
+    EXPECT_FALSE(fileExists(m_file.path()));
 }
 
 TEST_F(DiagnosticsLogTest, LinesCarryLevelTagAndMessage)
 {
-    m_log->write(L"INFO", L"---START---");
-    m_log->write(L"ERROR", L"");
-    m_log->setTag(L"SRV");
-    m_log->write(L"WARNING", L"from the server");
+    m_log.write(L"INFO", L"---START---");
+    m_log.write(L"ERROR", L"");
+    m_log.setTag(L"SRV");
+    m_log.write(L"WARNING", L"from the server");
 
-    const std::vector<std::string> lines = readLines(m_log->filePath());
+    const std::vector<std::string> lines = readLines(m_file.path());
     ASSERT_EQ(3u, lines.size());
     std::smatch match;
     std::string line = lines[0] + "\r";
@@ -62,7 +50,7 @@ TEST_F(DiagnosticsLogTest, LinesCarryLevelTagAndMessage)
     EXPECT_EQ("INFO", match[1]);
     EXPECT_EQ("DEF", match[2]);
     EXPECT_EQ("---START---", match[3]);
-    EXPECT_NE(std::string::npos, contents().find("ERROR : [DEF] : \r\n"));
+    EXPECT_NE(std::string::npos, m_file.text().find("ERROR : [DEF] : \r\n"));
     line = lines[2] + "\r";
     ASSERT_TRUE(std::regex_match(line, match, kLine)) << lines[2];
     EXPECT_EQ("SRV", match[2]);
@@ -72,8 +60,8 @@ TEST_F(DiagnosticsLogTest, TimeStampIsUtc)
 {
     SYSTEMTIME before;
     GetSystemTime(&before);
-    m_log->write(L"INFO", L"now");
-    const std::string text = contents();
+    m_log.write(L"INFO", L"now");
+    const std::string text = m_file.text();
     const std::string expectedStart = "[" + std::to_string(before.wYear) + "_" + std::to_string(before.wMonth) + "_" +
                                       std::to_string(before.wDay) + " " + std::to_string(before.wHour) + ":";
     // Run across an hour boundary and the hour may differ; that is rare
@@ -83,17 +71,17 @@ TEST_F(DiagnosticsLogTest, TimeStampIsUtc)
 
 TEST_F(DiagnosticsLogTest, FileIsAppendedBelowTheLimitAndRestartedAtIt)
 {
-    writeFileBytes(m_log->filePath(), std::string(205823, 'a'));
-    m_log->write(L"INFO", L"appended");
-    std::string text = contents();
+    writeFileBytes(m_file.path(), std::string(205823, 'a'));
+    m_log.write(L"INFO", L"appended");
+    std::string text = m_file.text();
     EXPECT_EQ(std::string(205823, 'a'), text.substr(0, 205823));
     EXPECT_NE(std::string::npos, text.find("appended\r\n", 205823));
 
-    writeFileBytes(m_log->filePath(), std::string(205824, 'a'));
-    m_log->write(L"INFO", L"fresh");
-    text = contents();
+    writeFileBytes(m_file.path(), std::string(205824, 'a'));
+    m_log.write(L"INFO", L"fresh");
+    text = m_file.text();
     EXPECT_EQ('[', text.front());
-    EXPECT_EQ(1u, readLines(m_log->filePath()).size());
+    EXPECT_EQ(1u, readLines(m_file.path()).size());
     EXPECT_NE(std::string::npos, text.find("INFO : [DEF] : fresh\r\n"));
 }
 
@@ -102,8 +90,8 @@ TEST_F(DiagnosticsLogTest, TextIsWrittenInTheAnsiCodePage)
     if (GetACP() != 1252) {
         GTEST_SKIP() << "needs a Western European ANSI code page, this one is " << GetACP();
     }
-    m_log->write(L"INFO", L"caf\u00e9 \u0416\u0416");
-    EXPECT_NE(std::string::npos, contents().find("caf\xe9 ??\r\n"));
+    m_log.write(L"INFO", L"caf\u00e9 \u0416\u0416");
+    EXPECT_NE(std::string::npos, m_file.text().find("caf\xe9 ??\r\n"));
 }
 
 TEST_F(DiagnosticsLogTest, LastErrorIsLoggedWithTheSystemText)
@@ -111,16 +99,16 @@ TEST_F(DiagnosticsLogTest, LastErrorIsLoggedWithTheSystemText)
     CreateFileW(L"Z:\\no\\such\\file.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
     SetLastError(ERROR_FILE_NOT_FOUND);
-    m_log->writeLastError();
+    m_log.writeLastError();
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    const std::string text = contents();
+    const std::string text = m_file.text();
     EXPECT_NE(std::string::npos, text.find("ERROR : [DEF] : LastErrorCode #2, ErrorText: ")) << text;
 }
 
 TEST_F(DiagnosticsLogTest, WriteKeepsTheCallersLastError)
 {
     SetLastError(12345);
-    m_log->write(L"INFO", L"x");
+    m_log.write(L"INFO", L"x");
     EXPECT_EQ(12345u, GetLastError());
 }
 
@@ -132,14 +120,14 @@ TEST_F(DiagnosticsLogTest, ThreadsOfOneProcessNeverMixTheirLines)
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([this, t] {
             for (int i = 0; i < kLines; ++i) {
-                m_log->write(L"INFO", (L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i)).c_str());
+                m_log.write(L"INFO", (L"thread " + std::to_wstring(t) + L" line " + std::to_wstring(i)).c_str());
             }
         });
     }
     for (auto& thread : threads) {
         thread.join();
     }
-    const std::vector<std::string> lines = readLines(m_log->filePath());
+    const std::vector<std::string> lines = readLines(m_file.path());
     ASSERT_EQ(static_cast<std::size_t>(kThreads * kLines), lines.size());
     for (const std::string& line : lines) {
         const std::string withReturn = line + "\r";
@@ -153,14 +141,14 @@ TEST_F(DiagnosticsLogTest, TwoProcessesWritingAtOnceLoseNoLine)
     const std::wstring writer = binPath(L"log_writer.exe");
     ProcessOptions options;
     options.timeoutMs = 600000;
-    const std::wstring args = L" " + m_fileName + L" " + std::to_wstring(kLines);
+    const std::wstring args = L" " + m_file.fileName() + L" " + std::to_wstring(kLines);
 
     std::thread second([&] { runProcess(L"\"" + writer + L"\"" + args + L" SRV", options); });
     const ProcessResult first = runProcess(L"\"" + writer + L"\"" + args + L" DEF", options);
     second.join();
     ASSERT_TRUE(first.started);
 
-    const std::vector<std::string> lines = readLines(m_log->filePath());
+    const std::vector<std::string> lines = readLines(m_file.path());
     ASSERT_EQ(static_cast<std::size_t>(2 * kLines), lines.size());
     std::vector<int> seen[2] = {std::vector<int>(kLines, 0), std::vector<int>(kLines, 0)};
     for (const std::string& line : lines) {

@@ -1,5 +1,6 @@
 #include "updater/startup/process.h"
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,12 @@ using namespace vantor::testing;
 // command line to <record>.
 class ElevationTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_logName = L"vantor-elevation-test-" + std::to_wstring(GetCurrentProcessId()) + L".log";
-        m_log = std::make_unique<DiagnosticsLog>(m_logName.c_str());
-        DeleteFileW(m_log->filePath().c_str());
-    }
-    void TearDown() override { DeleteFileW(m_log->filePath().c_str()); }
-
     // The two lines that the started copy records, once it has written them.
     std::vector<std::string> startedCopy(const std::wstring& program)
     {
         const std::wstring record = m_dir / L"record.txt";
         const ProcessResult result =
-            runProcess(L"\"" + program + L"\" elevate \"" + record + L"\" " + m_logName);
+            runProcess(L"\"" + program + L"\" elevate \"" + record + L"\" " + m_log.fileName());
         EXPECT_TRUE(result.started);
         EXPECT_EQ(1u, result.exitCode) << "startElevatedServer reported no start";
         std::vector<std::string> lines;
@@ -38,18 +31,8 @@ protected:
         return lines;
     }
 
-    std::vector<std::string> logMessages() const
-    {
-        std::vector<std::string> result;
-        for (const std::string& line : readLines(m_log->filePath())) {
-            result.push_back(line.substr(line.find("] : ") + 4));
-        }
-        return result;
-    }
-
     TempDir m_dir;
-    std::wstring m_logName;
-    std::unique_ptr<DiagnosticsLog> m_log;
+    TestLog m_log;
 };
 
 TEST_F(ElevationTest, StartsItsOwnFileWithLogPathAppended)
@@ -65,10 +48,10 @@ TEST_F(ElevationTest, StartsItsOwnFileWithLogPathAppended)
     GetLongPathNameW(widen(lines[0]).c_str(), recordedLong, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiW(program.c_str(), recordedLong)) << lines[0];
     const std::string expectedTail =
-        "record \"" + narrow(m_dir / L"record.txt") + "\" /logPath \"" + narrow(m_log->filePath()) + "\"";
+        "record \"" + narrow(m_dir / L"record.txt") + "\" /logPath \"" + narrow(m_log.path()) + "\"";
     EXPECT_NE(std::string::npos, lines[1].find(expectedTail)) << lines[1];
 
-    const std::vector<std::string> messages = logMessages();
+    const std::vector<std::string> messages = m_log.messages();
     ASSERT_EQ(2u, messages.size());
     EXPECT_EQ(expectedTail, messages[1]);
 }
@@ -79,12 +62,9 @@ TEST_F(ElevationTest, BeforeVistaTheCopyRunsFromAFreshTemporaryFolder)
     const std::wstring program = m_dir / L"vantor_xp_probe.exe";
     ASSERT_TRUE(copyFile(binPath(L"version_probe_2100.exe"), program));
     const std::wstring settings = L"Software\\Wine\\AppDefaults\\vantor_xp_probe.exe";
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, settings.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
     const wchar_t version[] = L"winxp64";
-    RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
-    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetKeyValueW(HKEY_CURRENT_USER, settings.c_str(), L"Version", REG_SZ, version, sizeof version));
 
     const std::vector<std::string> lines = startedCopy(program);
     RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());

@@ -6,6 +6,7 @@
 //                          and exits 1 when it reports a start, else 0
 //   record <record> ...    (the started copy) appends its own module path and
 //                          command line to <record>
+#include "tests/support/utf8.h"
 #include "updater/startup/diagnostics_log.h"
 #include "updater/startup/process.h"
 
@@ -18,19 +19,14 @@ namespace {
 
 void appendLine(const std::wstring& path, const std::wstring& line)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const vantor::win::Handle file(
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!file) {
         return;
     }
-    const std::wstring withBreak = line + L"\r\n";
-    const int n = WideCharToMultiByte(CP_UTF8, 0, withBreak.c_str(), static_cast<int>(withBreak.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, withBreak.c_str(), static_cast<int>(withBreak.size()), bytes.data(), n, nullptr,
-                        nullptr);
+    const std::string bytes = vantor::testing::narrow(line + L"\r\n");
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace

@@ -53,27 +53,25 @@ BOOL CALLBACK collectChild(HWND window, LPARAM data)
 DialogThread::DialogThread(std::function<int()> show)
     : m_show(std::move(show)), m_ended(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
-    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_thread = std::thread([this, started]() {
+    const win::Handle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_thread = std::thread([this, started = started.get()]() {
         m_threadId = GetCurrentThreadId();
         SetEvent(started);
         m_result = m_show();
-        SetEvent(m_ended);
+        SetEvent(m_ended.get());
     });
-    WaitForSingleObject(started, INFINITE);
-    CloseHandle(started);
+    WaitForSingleObject(started.get(), INFINITE);
 }
 
 DialogThread::~DialogThread()
 {
     if (m_thread.joinable()) {
-        if (WaitForSingleObject(m_ended, kWaitMs) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(m_ended.get(), kWaitMs) == WAIT_OBJECT_0) {
             m_thread.join();
         } else {
             m_thread.detach();  // a hung dialog: the failed test ends the process soon
         }
     }
-    CloseHandle(m_ended);
 }
 
 HWND DialogThread::waitForWindow()
@@ -110,7 +108,7 @@ HWND waitForProcessWindow(DWORD processId)
 
 int DialogThread::join()
 {
-    if (WaitForSingleObject(m_ended, kWaitMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(m_ended.get(), kWaitMs) != WAIT_OBJECT_0) {
         return -1000;
     }
     if (m_thread.joinable()) {
@@ -121,7 +119,7 @@ int DialogThread::join()
 
 bool DialogThread::ended() const
 {
-    return WaitForSingleObject(m_ended, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(m_ended.get(), 0) == WAIT_OBJECT_0;
 }
 
 std::wstring windowText(HWND window)
@@ -159,14 +157,10 @@ void settle(HWND window)
 
 std::string takeScreenshot(const std::wstring& name)
 {
-    using UnixNameFn = char* CDECL(const wchar_t*);
     using DosNameFn = wchar_t* CDECL(const char*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto* unixName = reinterpret_cast<UnixNameFn*>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
     auto* dosName = reinterpret_cast<DosNameFn*>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (unixName == nullptr || dosName == nullptr) {
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (dosName == nullptr) {
         return "not running under Wine";
     }
 
@@ -175,13 +169,12 @@ std::string takeScreenshot(const std::wstring& name)
     const std::wstring picture = folder + L"\\" + name + L".png";
     DeleteFileW(picture.c_str());
 
-    char* unixFolder = unixName(folder.c_str());
-    wchar_t* shell = dosName("/bin/sh");
-    if (unixFolder == nullptr || shell == nullptr) {
+    const std::string unixFolder = unixPathOf(folder);
+    wchar_t* shell = unixFolder.empty() ? nullptr : dosName("/bin/sh");
+    if (shell == nullptr) {
         return "no Unix path for the screenshot folder or /bin/sh";
     }
-    const std::string target = std::string(unixFolder) + "/" + narrow(name);
-    HeapFree(GetProcessHeap(), 0, unixFolder);
+    const std::string target = unixFolder + "/" + narrow(name);
     // import writes beside the picture and the finished file is renamed into
     // place, so the picture appears complete or not at all.
     std::wstring command = L"\"" + std::wstring(shell) + L"\" -c \"import -window root '" + widen(target) +
@@ -198,12 +191,7 @@ std::string takeScreenshot(const std::wstring& name)
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         return "cannot start /bin/sh, error " + std::to_string(GetLastError());
     }
-    if (info.hProcess != nullptr) {
-        CloseHandle(info.hProcess);
-    }
-    if (info.hThread != nullptr) {
-        CloseHandle(info.hThread);
-    }
+    win::ProcessInformation::adopt(info);  // whatever came back is closed at once
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kWaitMs) {
         if (fileExists(picture)) {

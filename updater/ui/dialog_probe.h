@@ -3,6 +3,8 @@
 // photograph the display.
 #pragma once
 
+#include "common/win/unique_handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -34,7 +36,7 @@ public:
 
 private:
     std::function<int()> m_show;
-    HANDLE m_ended = nullptr;
+    win::Handle m_ended;
     DWORD m_threadId = 0;
     int m_result = -1000;
     std::thread m_thread;

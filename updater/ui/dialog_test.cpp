@@ -3,8 +3,8 @@
 // windows from the test's thread and closes it as a user would.
 #include "updater/ui/dialog.h"
 
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
-#include "updater/startup/diagnostics_log.h"
 #include "updater/ui/admin_dialog.h"
 #include "updater/ui/dialog_probe.h"
 #include "updater/ui/language_texts.h"
@@ -353,9 +353,9 @@ TEST(AdminRightsDialog, SpeaksTheUserLanguage)
         name = L"ukrainian";
     }
 
-    DiagnosticsLog log(L"ui_dialog_test.log");
+    TestLog log;
     DialogThread shown([&] {
-        showAdminRightsDialog(GetModuleHandleW(nullptr), nullptr, log);
+        showAdminRightsDialog(GetModuleHandleW(nullptr), nullptr, log.log());
         return 0;
     });
     const HWND frame = shown.waitForWindow();
@@ -387,37 +387,32 @@ TEST(AdminRightsDialog, SpeaksTheUserLanguage)
 // what makes it visible.)
 TEST(AdminRightsDialog, ShowsInAProgramStartedHiddenAndLetsItGoOn)
 {
-    const std::wstring logName = L"ui_dialog_test_fixture.log";
-    DiagnosticsLog probe(logName.c_str());
-    DeleteFileW(probe.filePath().c_str());
-
+    TestLog probe;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    std::wstring command = L"\"" + binPath(L"admin_dialog_fixture.exe") + L"\" " + logName;
+    std::wstring command = L"\"" + binPath(L"admin_dialog_fixture.exe") + L"\" " + probe.fileName();
     PROCESS_INFORMATION info{};
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
-    CloseHandle(info.hThread);
+    const win::ProcessInformation process = win::ProcessInformation::adopt(info);
 
-    const HWND frame = waitForProcessWindow(info.dwProcessId);
+    const HWND frame = waitForProcessWindow(process.processId);
     EXPECT_NE(nullptr, frame) << "no visible dialog";
     if (frame != nullptr) {
         const DialogLayout layout = layoutOf(frame);
         ASSERT_EQ(1u, layout.stripChildren.size());
         pressButton(layout.stripChildren[0].handle);
     }
-    if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) {
-        TerminateProcess(info.hProcess, 99);
+    if (WaitForSingleObject(process.process.get(), 20000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.process.get(), 99);
         ADD_FAILURE() << "the program did not end";
     }
     DWORD exitCode = 99;
-    GetExitCodeProcess(info.hProcess, &exitCode);
-    CloseHandle(info.hProcess);
+    GetExitCodeProcess(process.process.get(), &exitCode);
     EXPECT_EQ(0u, exitCode);
 
-    const std::vector<std::string> lines = readLines(probe.filePath());
-    DeleteFileW(probe.filePath().c_str());
+    const std::vector<std::string> lines = probe.lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines.back().find("INFO : [DEF] : Dialog closed")) << lines.back();
 }

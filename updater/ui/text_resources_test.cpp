@@ -1,8 +1,8 @@
 // The language files as the updater carries them: every key in its place,
 // the byte format the parser expects, and translations that keep the
 // placeholders of the English texts.
+#include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
-#include "updater/startup/diagnostics_log.h"
 #include "updater/ui/language_texts.h"
 #include "updater/ui/text_table.h"
 #include "updater/ui/text_table_loader.h"
@@ -142,33 +142,28 @@ class LanguageResources : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_module = LoadLibraryExW(binPath(L"VantorUpdater.exe").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        s_module.reset(LoadLibraryExW(binPath(L"VantorUpdater.exe").c_str(), nullptr,
+                                      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     }
-    static void TearDownTestSuite()
-    {
-        if (s_module != nullptr) {
-            FreeLibrary(s_module);
-        }
-    }
+    static void TearDownTestSuite() { s_module.reset(); }
 
     // The bytes of resource `id`, stored under the resource language 1049.
     static std::string bytesOf(int id)
     {
-        HRSRC resource = FindResourceExW(s_module, kTextResourceType, MAKEINTRESOURCEW(id),
+        HRSRC resource = FindResourceExW(s_module.get(), kTextResourceType, MAKEINTRESOURCEW(id),
                                          MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
         if (resource == nullptr) {
             return {};
         }
-        HGLOBAL loaded = LoadResource(s_module, resource);
+        HGLOBAL loaded = LoadResource(s_module.get(), resource);
         const auto* bytes = static_cast<const char*>(LockResource(loaded));
-        return bytes != nullptr ? std::string(bytes, SizeofResource(s_module, resource)) : std::string();
+        return bytes != nullptr ? std::string(bytes, SizeofResource(s_module.get(), resource)) : std::string();
     }
 
-    static HMODULE s_module;
+    static win::Module s_module;
 };
 
-HMODULE LanguageResources::s_module = nullptr;
+win::Module LanguageResources::s_module;
 
 struct Language {
     int id;
@@ -180,7 +175,7 @@ class EachLanguage : public LanguageResources, public ::testing::WithParamInterf
 
 TEST_P(EachLanguage, HoldsEveryKeyInOrderInTheStoredFormat)
 {
-    ASSERT_NE(nullptr, s_module) << "VantorUpdater.exe not readable";
+    ASSERT_TRUE(s_module) << "VantorUpdater.exe not readable";
     const Language& language = GetParam();
     const std::string bytes = bytesOf(language.id);
     ASSERT_FALSE(bytes.empty()) << "resource " << language.id << " missing or not stored with language 1049";
@@ -221,7 +216,7 @@ TEST_P(EachLanguage, HoldsEveryKeyInOrderInTheStoredFormat)
 
 TEST_P(EachLanguage, KeepsThePlaceholdersOfTheEnglishTexts)
 {
-    ASSERT_NE(nullptr, s_module);
+    ASSERT_TRUE(s_module);
     const LanguageFile english = split(bytesOf(kEnglishTextsId));
     const LanguageFile file = split(bytesOf(GetParam().id));
     for (const Entry& entry : english.entries) {
@@ -242,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Resources, EachLanguage,
 
 TEST_F(LanguageResources, CarryTheDialogTextsAndTheTwoStagePlaceholder)
 {
-    ASSERT_NE(nullptr, s_module);
+    ASSERT_TRUE(s_module);
     const LanguageFile english = split(bytesOf(104));
     const LanguageFile russian = split(bytesOf(103));
     const LanguageFile ukrainian = split(bytesOf(105));
@@ -270,9 +265,9 @@ TEST_F(LanguageResources, CarryTheDialogTextsAndTheTwoStagePlaceholder)
 
 TEST_F(LanguageResources, CarryBothIconGroups)
 {
-    ASSERT_NE(nullptr, s_module);
-    EXPECT_NE(nullptr, FindResourceW(s_module, MAKEINTRESOURCEW(101), RT_GROUP_ICON));
-    EXPECT_NE(nullptr, FindResourceW(s_module, MAKEINTRESOURCEW(102), RT_GROUP_ICON));
+    ASSERT_TRUE(s_module);
+    EXPECT_NE(nullptr, FindResourceW(s_module.get(), MAKEINTRESOURCEW(101), RT_GROUP_ICON));
+    EXPECT_NE(nullptr, FindResourceW(s_module.get(), MAKEINTRESOURCEW(102), RT_GROUP_ICON));
 }
 
 // The choice of the language resource: the user's language picks its file;
@@ -280,38 +275,33 @@ TEST_F(LanguageResources, CarryBothIconGroups)
 // text shows its key. Each fallback is logged.
 TEST(LanguageTexts, ChooseByLanguageAndFallBackToEnglishThenToKeys)
 {
-    HMODULE updater = LoadLibraryExW(binPath(L"VantorUpdater.exe").c_str(), nullptr,
-                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(nullptr, updater);
-    EXPECT_EQ(std::wstring(L"Close"), loadLanguageTexts(updater, 1033, nullptr)->lookup(L"CLOSE"));
-    EXPECT_EQ(std::wstring(L"Close"), loadLanguageTexts(updater, 2073, nullptr)->lookup(L"CLOSE"));
+    const win::Module updater(LoadLibraryExW(binPath(L"VantorUpdater.exe").c_str(), nullptr,
+                                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(updater);
+    EXPECT_EQ(std::wstring(L"Close"), loadLanguageTexts(updater.get(), 1033, nullptr)->lookup(L"CLOSE"));
+    EXPECT_EQ(std::wstring(L"Close"), loadLanguageTexts(updater.get(), 2073, nullptr)->lookup(L"CLOSE"));
     EXPECT_EQ(std::wstring(L"\u0417\u0430\u043a\u0440\u044b\u0442\u044c"),
-              loadLanguageTexts(updater, 1049, nullptr)->lookup(L"CLOSE"));
+              loadLanguageTexts(updater.get(), 1049, nullptr)->lookup(L"CLOSE"));
     EXPECT_EQ(std::wstring(L"\u0417\u0430\u043a\u0440\u0438\u0442\u0438"),
-              loadLanguageTexts(updater, 1058, nullptr)->lookup(L"CLOSE"));
-    EXPECT_EQ(1058, loadLanguageTexts(updater, 1058, nullptr)->languageId());
-    FreeLibrary(updater);
+              loadLanguageTexts(updater.get(), 1058, nullptr)->lookup(L"CLOSE"));
+    EXPECT_EQ(1058, loadLanguageTexts(updater.get(), 1058, nullptr)->languageId());
 
-    const std::wstring logName = L"ui_test_language_texts.log";
-    DiagnosticsLog log(logName.c_str());
-    DeleteFileW(log.filePath().c_str());
+    TestLog log;
 
     // A module with the English file only.
-    HMODULE englishOnly = LoadLibraryExW(binPath(L"english_only_texts.exe").c_str(), nullptr,
-                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(nullptr, englishOnly);
-    const auto fallback = loadLanguageTexts(englishOnly, 1049, &log);
+    const win::Module englishOnly(LoadLibraryExW(binPath(L"english_only_texts.exe").c_str(), nullptr,
+                                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(englishOnly);
+    const auto fallback = loadLanguageTexts(englishOnly.get(), 1049, &log.log());
     EXPECT_EQ(std::wstring(L"Close"), fallback->lookup(L"CLOSE"));
     EXPECT_EQ(1049, fallback->languageId());
-    FreeLibrary(englishOnly);
 
     // This test program carries no resources at all.
-    const auto empty = loadLanguageTexts(GetModuleHandleW(nullptr), 1058, &log);
+    const auto empty = loadLanguageTexts(GetModuleHandleW(nullptr), 1058, &log.log());
     EXPECT_EQ(0u, empty->size());
     EXPECT_EQ(std::wstring(L"CLOSE"), empty->lookup(L"CLOSE"));
 
-    const std::vector<std::string> lines = readLines(log.filePath());
-    DeleteFileW(log.filePath().c_str());
+    const std::vector<std::string> lines = log.lines();
     ASSERT_EQ(3u, lines.size());
     EXPECT_NE(std::string::npos,
               lines[0].find("WARNING : [DEF] : Can't load text resource 103, error 1814; using the English texts"))

@@ -57,13 +57,12 @@ const void* threadStart(DWORD threadId)
     static const auto query = reinterpret_cast<QueryInformationThread>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationThread")));
     constexpr int kThreadQuerySetWin32StartAddress = 9;
-    const HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId);
-    if (query == nullptr || thread == nullptr) {
+    const win::Handle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, threadId));
+    if (query == nullptr || !thread) {
         return nullptr;
     }
     void* start = nullptr;
-    query(thread, kThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr);
-    CloseHandle(thread);
+    query(thread.get(), kThreadQuerySetWin32StartAddress, &start, sizeof start, nullptr);
     return start;
 }
 
@@ -81,18 +80,17 @@ bool startsInTestProgram(DWORD threadId)
 std::vector<DWORD> processThreads()
 {
     std::vector<DWORD> threads;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
+    const win::Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) {
         return threads;
     }
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
         if (entry.th32OwnerProcessID == GetCurrentProcessId()) {
             threads.push_back(entry.th32ThreadID);
         }
     }
-    CloseHandle(snapshot);
     return threads;
 }
 
@@ -164,15 +162,15 @@ std::wstring interfaceHeaderPath()
 NativeLibrary::NativeLibrary(JniHost& host, std::wstring path) : m_host(host), m_path(std::move(path))
 {
     m_threadsAtLoad = processThreads();
-    m_module = LoadLibraryW(m_path.c_str());
-    if (m_module == nullptr) {
+    m_module.reset(LoadLibraryW(m_path.c_str()));
+    if (!m_module) {
         const DWORD error = GetLastError();
-        ADD_FAILURE() << "LoadLibraryW(" << utf8(m_path) << ") failed with error " << error;
+        ADD_FAILURE() << "LoadLibraryW(" << narrow(m_path) << ") failed with error " << error;
         return;
     }
 
     // Every exported name, from the export directory of the loaded image.
-    const auto* base = reinterpret_cast<const unsigned char*>(m_module);
+    const auto* base = reinterpret_cast<const unsigned char*>(m_module.get());
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
@@ -196,7 +194,7 @@ NativeLibrary::NativeLibrary(JniHost& host, std::wstring path) : m_host(host), m
 
 NativeLibrary::~NativeLibrary()
 {
-    if (m_module == nullptr) {
+    if (!m_module) {
         return;
     }
     // An application ends the hook thread before it lets the library go;
@@ -214,23 +212,21 @@ NativeLibrary::~NativeLibrary()
             startsInTestProgram(thread)) {
             continue;
         }
-        const HANDLE handle = OpenThread(SYNCHRONIZE, FALSE, thread);
-        if (handle == nullptr) {
+        const win::Handle handle(OpenThread(SYNCHRONIZE, FALSE, thread));
+        if (!handle) {
             continue;
         }
         const DWORD now = GetTickCount();
         const DWORD wait = static_cast<LONG>(deadline - now) > 0 ? deadline - now : 0;
-        if (WaitForSingleObject(handle, wait) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(handle.get(), wait) != WAIT_OBJECT_0) {
             stillRunning.push_back(thread);
         }
-        CloseHandle(handle);
     }
     if (!stillRunning.empty()) {
         std::fprintf(stderr, "jni host: %s left loaded: %u thread(s) started since it was loaded still run\n",
-                     utf8(m_path).c_str(), static_cast<unsigned>(stillRunning.size()));
-        return;
+                     narrow(m_path).c_str(), static_cast<unsigned>(stillRunning.size()));
+        static_cast<void>(m_module.release());
     }
-    FreeLibrary(m_module);
 }
 
 const DeclaredNative* NativeLibrary::declared(const std::string& method) const
@@ -258,13 +254,13 @@ void* NativeLibrary::findNative(const DeclaredNative& native)
     // As a JVM does: the short name first, then the long name with the
     // escaped parameter descriptors.
     const std::string name = shortName(native.method);
-    if (FARPROC found = GetProcAddress(m_module, name.c_str())) {
+    if (FARPROC found = GetProcAddress(m_module.get(), name.c_str())) {
         return reinterpret_cast<void*>(found);
     }
     const std::string parameters = native.signature.substr(
         1, native.signature.find(')') == std::string::npos ? 0 : native.signature.find(')') - 1);
     const std::string longName = name + "__" + jniEscape(parameters);
-    return reinterpret_cast<void*>(GetProcAddress(m_module, longName.c_str()));
+    return reinterpret_cast<void*>(GetProcAddress(m_module.get(), longName.c_str()));
 }
 
 void* NativeLibrary::findCppExport(const std::string& function) const
@@ -351,15 +347,15 @@ NativeLibrary& JniHost::load(const std::wstring& path, const std::wstring& heade
     library->m_natives = readJniHeader(header.empty() ? interfaceHeaderPath() : header);
     if (library->m_natives.empty()) {
         ADD_FAILURE() << "no native methods found in the generated header "
-                      << utf8(header.empty() ? interfaceHeaderPath() : header);
+                      << narrow(header.empty() ? interfaceHeaderPath() : header);
     }
     library->m_bound.assign(library->m_natives.size(), nullptr);
-    if (library->m_module != nullptr) {
+    if (library->m_module) {
         // JNI_OnLoad, when the library has one, runs first and names the JNI
         // version it needs.
         using OnLoad = jint(JNICALL*)(JavaVM*, void*);
         if (auto onLoad =
-                reinterpret_cast<OnLoad>(reinterpret_cast<void*>(GetProcAddress(library->m_module, "JNI_OnLoad")))) {
+                reinterpret_cast<OnLoad>(reinterpret_cast<void*>(GetProcAddress(library->m_module.get(), "JNI_OnLoad")))) {
             const jint version = onLoad(vm(), nullptr);
             if (version > JNI_VERSION_1_8) {
                 ADD_FAILURE() << "JNI_OnLoad asks for an unsupported JNI version " << std::hex << version;

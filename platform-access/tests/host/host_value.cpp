@@ -37,18 +37,6 @@ bool wrongKind(const Value& value, const char* wanted)
 
 }  // namespace
 
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
 Value Value::ofKind(Kind kind, std::string className)
 {
     Value value;
@@ -171,10 +159,10 @@ std::string Value::describe() const
     case Kind::Void: out << "(void)"; break;
     case Kind::Null: out << "null"; break;
     case Kind::Boolean: out << (m_number ? "true" : "false"); break;
-    case Kind::Char: out << "'" << utf8(std::wstring(1, static_cast<wchar_t>(m_number))) << "'"; break;
+    case Kind::Char: out << "'" << narrow(std::wstring(1, static_cast<wchar_t>(m_number))) << "'"; break;
     case Kind::Int: out << m_number; break;
     case Kind::Long: out << m_number << "L"; break;
-    case Kind::String: out << '"' << utf8(m_text) << '"'; break;
+    case Kind::String: out << '"' << narrow(m_text) << '"'; break;
     case Kind::ObjectArray:
     case Kind::ArrayList: {
         out << (m_kind == Kind::ObjectArray ? "[" : "ArrayList[");
@@ -192,10 +180,10 @@ std::string Value::describe() const
         out << "}";
         break;
     }
-    case Kind::File: out << "File(" << utf8(m_text) << ")"; break;
+    case Kind::File: out << "File(" << narrow(m_text) << ")"; break;
     case Kind::LongObject: out << "Long(" << m_number << ")"; break;
     case Kind::IntegerObject: out << "Integer(" << m_number << ")"; break;
-    case Kind::Throwable: out << m_className << ": " << utf8(m_text); break;
+    case Kind::Throwable: out << m_className << ": " << narrow(m_text); break;
     case Kind::Object: out << m_className << " object"; break;
     }
     return out.str();
@@ -223,7 +211,7 @@ void PrintTo(const Value& value, std::ostream* out)
 
 std::string Thrown::describe() const
 {
-    return className + ": " + utf8(operation) + ": " + utf8(message);
+    return className + ": " + narrow(operation) + ": " + narrow(message);
 }
 
 std::string Arg::describe() const
@@ -234,7 +222,7 @@ std::string Arg::describe() const
     case Kind::Char: return "char " + std::to_string(m_number);
     case Kind::Int: return "int " + std::to_string(m_number);
     case Kind::Long: return "long " + std::to_string(m_number);
-    case Kind::String: return "\"" + utf8(m_text) + "\"";
+    case Kind::String: return "\"" + narrow(m_text) + "\"";
     case Kind::Object: return "object #" + std::to_string(m_number);
     }
     return "?";
@@ -249,8 +237,8 @@ std::string Arg::describe() const
     const Thrown& thrown = *result.exception;
     if (thrown.className != kAccessExceptionClass || thrown.operation != operation || thrown.message != message) {
         return ::testing::AssertionFailure()
-               << "threw " << thrown.describe() << "\n  expected " << kAccessExceptionClass << ": " << utf8(operation)
-               << ": " << utf8(message);
+               << "threw " << thrown.describe() << "\n  expected " << kAccessExceptionClass << ": " << narrow(operation)
+               << ": " << narrow(message);
     }
     return ::testing::AssertionSuccess();
 }

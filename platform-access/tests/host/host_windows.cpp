@@ -31,13 +31,8 @@ HWND waitForHookWindow()
 
 bool threadEnds(DWORD threadId)
 {
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-    if (thread == nullptr) {
-        return true;  // gone already
-    }
-    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return ended;
+    const win::Handle thread(OpenThread(SYNCHRONIZE, FALSE, threadId));
+    return !thread || WaitForSingleObject(thread.get(), 10000) == WAIT_OBJECT_0;  // gone already, or ends
 }
 
 }  // namespace vantor::jnihost

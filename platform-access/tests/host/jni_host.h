@@ -71,6 +71,9 @@
 // it, so that the next host in the same process loads it afresh.
 #pragma once
 
+#include "common/win/unique_handle.h"
+#include "tests/support/utf8.h"
+
 #include <windows.h>
 
 #include <jni.h>
@@ -285,7 +288,7 @@ public:
     NativeLibrary(const NativeLibrary&) = delete;
     NativeLibrary& operator=(const NativeLibrary&) = delete;
 
-    HMODULE module() const { return m_module; }
+    HMODULE module() const { return m_module.get(); }
     const std::wstring& path() const { return m_path; }
 
     // Calls the native method bound to the Java method `method` (on the
@@ -322,7 +325,7 @@ private:
 
     JniHost& m_host;
     std::wstring m_path;
-    HMODULE m_module = nullptr;
+    win::Module m_module;
     std::vector<DeclaredNative> m_natives;
     std::vector<void*> m_bound;  // parallel to m_natives
     std::vector<Export> m_exports;
@@ -455,6 +458,6 @@ HWND waitForHookWindow();
 bool threadEnds(DWORD threadId);
 
 // UTF-8 form of a wide text, for messages.
-std::string utf8(const std::wstring& text);
+using testing::narrow;
 
 }  // namespace vantor::jnihost

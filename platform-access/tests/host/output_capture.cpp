@@ -1,5 +1,6 @@
 // Capturing standard output and standard error of the test process.
 #include "platform-access/tests/host/jni_host.h"
+#include "tests/support/test_support.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -54,20 +55,7 @@ struct OutputCapture::Stream {
     std::string text()
     {
         std::fflush(m_file);
-        std::string bytes;
-        const HANDLE file =
-            CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            return bytes;
-        }
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
-            bytes.append(buffer, read);
-        }
-        CloseHandle(file);
-        return bytes;
+        return testing::readFileBytes(m_path);
     }
 
     int m_descriptor;
@@ -100,7 +88,7 @@ struct PipeReader::State {
     int descriptor = -1;
     DWORD standardHandle = 0;
     FILE* file = nullptr;
-    HANDLE readEnd = nullptr;
+    win::Handle readEnd;
     int saved = -1;
     HANDLE savedHandle = nullptr;
     std::thread reader;
@@ -118,10 +106,10 @@ struct PipeReader::State {
         for (;;) {
             const bool last = stop.load();
             DWORD available = 0;
-            while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
                 char buffer[4096];
                 DWORD got = 0;
-                if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || got == 0) {
+                if (!ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) || got == 0) {
                     break;
                 }
                 std::lock_guard<std::mutex> lock(mutex);
@@ -147,7 +135,7 @@ PipeReader::PipeReader(Stream stream) : m_state(std::make_unique<State>())
     std::fflush(state.file);
 
     HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&state.readEnd, &writeEnd, nullptr, 0)) {
+    if (!CreatePipe(state.readEnd.put(), &writeEnd, nullptr, 0)) {
         ADD_FAILURE() << "cannot create the pipe";
         return;
     }
@@ -164,7 +152,7 @@ PipeReader::PipeReader(Stream stream) : m_state(std::make_unique<State>())
 PipeReader::~PipeReader()
 {
     State& state = *m_state;
-    if (state.readEnd == nullptr) {
+    if (!state.readEnd) {
         return;
     }
     std::fflush(state.file);
@@ -173,7 +161,6 @@ PipeReader::~PipeReader()
     SetStdHandle(state.standardHandle, state.savedHandle);
     state.stop = true;
     state.reader.join();
-    CloseHandle(state.readEnd);
 }
 
 bool PipeReader::waitFor(const std::string& text, DWORD timeoutMs, std::size_t count)
