@@ -282,10 +282,63 @@ inline ScanStop scanStop(wchar_t c) noexcept
     return static_cast<unsigned>(c) < 128 ? kScanTable.stops[static_cast<unsigned>(c)] : ScanStop::None;
 }
 
-// The matches that the scans of one reading have found, by the position of
-// the opening bracket or brace: an open-addressing hash table, since only the
-// few positions that hold a bracket have an entry (a table of every position
-// would cost four bytes per character of the document).
+// Where the scans of one reading found brackets and braces matched, by the
+// position of the opening one. Only the few positions that hold a bracket
+// have an entry (a table of every position would cost four bytes per
+// character of the document).
+//
+// A scan that begins beyond the stretch of every earlier one enters each
+// bracket as it opens, so its entries stand in the order of their positions;
+// the reading asks for positions in document order, so a lookup walks on from
+// where the last one stopped.
+class MatchList {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    // A new entry, without a match yet, for a position beyond every earlier
+    // one; returns its index.
+    std::size_t add(std::uint32_t position)
+    {
+        m_entries.push_back(Entry{position, kNone});
+        return m_entries.size() - 1;
+    }
+
+    void setMatch(std::size_t entry, std::uint32_t match) noexcept { m_entries[entry].match = match; }
+
+    // The match entered for `position`, or kNone.
+    std::uint32_t find(std::uint32_t position) noexcept
+    {
+        if (m_next > 0 && m_entries[m_next - 1].position >= position) {
+            const auto end = m_entries.begin() + static_cast<std::ptrdiff_t>(m_next);
+            const auto found = std::lower_bound(m_entries.begin(), end, position,
+                                                [](const Entry& entry, std::uint32_t at) { return entry.position < at; });
+            return found != end && found->position == position ? found->match : kNone;
+        }
+        while (m_next < m_entries.size() && m_entries[m_next].position < position) {
+            ++m_next;
+        }
+        return m_next < m_entries.size() && m_entries[m_next].position == position ? m_entries[m_next++].match
+                                                                                     : kNone;
+    }
+
+    // The end of the stretch that the scans entered here have covered.
+    std::size_t end() const noexcept { return m_end; }
+    void setEnd(std::size_t end) noexcept { m_end = end; }
+
+private:
+    struct Entry {
+        std::uint32_t position;
+        std::uint32_t match;
+    };
+
+    std::vector<Entry> m_entries;
+    std::size_t m_next = 0;  // the first entry that no lookup has walked past
+    std::size_t m_end = 0;
+};
+
+// The matches of scans that begin inside an earlier scan's stretch (at a
+// bracket that the earlier scan saw inside a string), whose positions come in
+// no useful order: an open-addressing hash table.
 class MatchTable {
 public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -595,24 +648,59 @@ private:
         const std::less<const wchar_t*> before;
         const bool inDocument = !before(text.data(), m_document.data()) &&
                                 !before(m_document.data() + m_document.size(), text.data() + text.size()) &&
-                                m_document.size() < MatchTable::kNone;
+                                m_document.size() < MatchList::kNone;
         if (!inDocument) {
-            return scan(text, 0, nullptr);
+            Unrecorded unrecorded;
+            return scan(text, unrecorded);
         }
         const std::size_t base = static_cast<std::size_t>(text.data() - m_document.data());
-        const std::uint32_t known = m_matches.find(static_cast<std::uint32_t>(base));
-        if (known != MatchTable::kNone) {
+        const std::uint32_t position = static_cast<std::uint32_t>(base);
+        std::uint32_t known = m_list.find(position);
+        if (known == MatchList::kNone) {
+            known = m_table.find(position);
+        }
+        if (known != MatchList::kNone) {
             return known < base + text.size() ? known - base : npos;
         }
-        return scan(text, base, &m_matches);
+        if (base >= m_list.end()) {
+            ListRecorder recorder{m_list, base};
+            const std::size_t match = scan(text, recorder);
+            m_list.setEnd(base + (match == npos ? text.size() : match + 1));
+            return match;
+        }
+        TableRecorder recorder{m_table, base};
+        return scan(text, recorder);
     }
 
-    // Scans `text` (at `base` in the document) for the match of its first
-    // character; with `matches`, records the match of every bracket and
-    // brace that the scan passes outside strings and sees closed. A match
-    // does not depend on where the scan that saw it began: a scan passes a
-    // bracket outside strings in the state a scan of its own would start in.
-    std::size_t scan(std::wstring_view text, std::size_t base, MatchTable* matches)
+    // What a scan does with the brackets it passes outside strings: `open`
+    // gives the token that stands for one on the scan's stack, `close` learns
+    // its match.
+    struct Unrecorded {
+        std::size_t open(std::size_t at) { return at; }
+        void close(std::size_t, std::size_t) {}
+    };
+    struct ListRecorder {
+        MatchList& list;
+        std::size_t base;
+        std::size_t open(std::size_t at) { return list.add(static_cast<std::uint32_t>(base + at)); }
+        void close(std::size_t entry, std::size_t at) { list.setMatch(entry, static_cast<std::uint32_t>(base + at)); }
+    };
+    struct TableRecorder {
+        MatchTable& table;
+        std::size_t base;
+        std::size_t open(std::size_t at) { return at; }
+        void close(std::size_t opened, std::size_t at)
+        {
+            table.record(static_cast<std::uint32_t>(base + opened), static_cast<std::uint32_t>(base + at));
+        }
+    };
+
+    // Scans `text` for the match of its first character and tells `recorder`
+    // of every bracket and brace that it passes outside strings. A match does
+    // not depend on where the scan that saw it began: a scan passes a bracket
+    // outside strings in the state a scan of its own would start in.
+    template <typename Recorder>
+    std::size_t scan(std::wstring_view text, Recorder& recorder)
     {
         const wchar_t open = text.front();
         const wchar_t close = open == L'[' ? L']' : L'}';
@@ -620,7 +708,8 @@ private:
         std::vector<std::size_t>& openBraces = m_openBraces;
         openBrackets.clear();
         openBraces.clear();
-        (open == L'[' ? openBrackets : openBraces).push_back(0);
+        const std::size_t first = recorder.open(0);
+        (open == L'[' ? openBrackets : openBraces).push_back(first);
         const std::size_t size = text.size();
         std::size_t i = 1;
         while (i < size) {
@@ -645,7 +734,7 @@ private:
                 i += i + 1 < size && isBracketOrBrace(text[i + 1]) ? 1 : 2;
                 break;
             case ScanStop::Open:
-                (c == L'[' ? openBrackets : openBraces).push_back(i);
+                (c == L'[' ? openBrackets : openBraces).push_back(recorder.open(i));
                 ++i;
                 break;
             case ScanStop::Close: {
@@ -653,11 +742,8 @@ private:
                 if (!stack.empty()) {
                     const std::size_t opened = stack.back();
                     stack.pop_back();
-                    if (matches != nullptr) {
-                        matches->record(static_cast<std::uint32_t>(base + opened),
-                                        static_cast<std::uint32_t>(base + i));
-                    }
-                    if (opened == 0 && c == close) {
+                    recorder.close(opened, i);
+                    if (opened == first && c == close) {
                         return i;
                     }
                 }
@@ -670,7 +756,8 @@ private:
     }
 
     std::wstring_view m_document;
-    MatchTable m_matches;
+    MatchList m_list;
+    MatchTable m_table;
     JsonElements m_pendingElements;
     // The scan's stacks of open brackets and braces, kept for the next scan.
     std::vector<std::size_t> m_openBrackets;
