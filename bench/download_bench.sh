@@ -11,11 +11,11 @@
 # Usage: bench/download_bench.sh [build folder]   (default: build)
 # The build folder must hold the benchmark programs:
 #   cmake --build --preset mingw --target benchmarks
-# RUNS sets the number of runs of each (default 5).
+# RUNS sets the number of runs of each (default 10).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
-runs=${RUNS:-5}
+runs=${RUNS:-10}
 size=$((32 * 1024 * 1024))
 
 work=$(mktemp -d)
