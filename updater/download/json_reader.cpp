@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t npos = std::wstring_view::npos;
 
 // isJsonSpace, inline for the loops below: most characters that they test
-// are printable ASCII, which the first comparison settles.
+// are ASCII, which the first two comparisons settle.
 inline bool isSpace(wchar_t c) noexcept
 {
     if (c <= 0x20) {
@@ -232,8 +232,10 @@ std::size_t findQuoteOrBackslash(std::wstring_view text, std::size_t from) noexc
             std::uint64_t word;
             std::memcpy(&word, text.data() + from, sizeof word);
             // A 16-bit lane is zero after the exclusive or exactly where it
-            // held the character; (x - 1) & ~x sets a lane's top bit only for
-            // a zero lane (or above one), so the test has no false negative.
+            // held the character. (x - 1) & ~x sets the top bit of every zero
+            // lane, and of no other lane below the first zero one, so a word
+            // that holds either character always stops the loop, and the
+            // character-wise loop below finds the first of them.
             const std::uint64_t quotes = word ^ kQuotes;
             const std::uint64_t backslashes = word ^ kBackslashes;
             if ((((quotes - kLow) & ~quotes) | ((backslashes - kLow) & ~backslashes)) & kHigh) {
