@@ -2,8 +2,10 @@
 # default):
 #   json_reader_bench            the JSON reader against a well-known JSON
 #                                library on the same generated documents;
-#   download_bench.sh            downloadToMemory against curl on the same
-#                                body, through download_bench_client.
+#   download_bench.sh            downloadToMemory (download_bench_client)
+#                                against a bare WinINet loop
+#                                (wininet_loop_bench_client) and curl on the
+#                                same body.
 
 # The library is Debian's nlohmann-json3-dev (bench only), exposed alone
 # through a folder of the build tree so that nothing else of /usr/include
@@ -26,3 +28,11 @@ add_executable(download_bench_client EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/
 target_link_libraries(download_bench_client PRIVATE updater_download)
 vantor_wide_entry(download_bench_client)
 add_dependencies(benchmarks download_bench_client)
+
+# The bare WinINet loop that download_bench.sh takes as the second baseline:
+# the same request flags and read size as the downloader (hence the headers
+# of updater_download), nothing of the downloader's own.
+add_executable(wininet_loop_bench_client EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/wininet_loop_bench_client.cpp)
+target_link_libraries(wininet_loop_bench_client PRIVATE updater_download)
+vantor_wide_entry(wininet_loop_bench_client)
+add_dependencies(benchmarks wininet_loop_bench_client)

@@ -48,15 +48,18 @@ struct JsonValue;
 using JsonMembers = std::map<std::wstring, JsonValue>;
 using JsonElements = std::vector<JsonValue>;
 
+// The small fields come first, so that the flag fills the gap before the
+// double instead of padding the end: every member of an object is a map node
+// that holds a value, and a document holds many.
 struct JsonValue {
     JsonKind kind = JsonKind::Null;
     std::int32_t i32 = 0;  // Double: the value truncated toward zero (saturated at the 32-bit limits)
     float f32 = 0;         // Double: the value in single precision
+    bool flag = false;     // Bool
     double f64 = 0;        // Double: the value
     std::wstring text;     // String
     JsonMembers members;   // Object
     JsonElements elements;  // Array
-    bool flag = false;     // Bool
 };
 
 // Objects and arrays nested deeper than this are syntax errors.

@@ -28,10 +28,27 @@ public:
     std::uint32_t size() const noexcept { return m_size; }
     std::size_t blockCount() const noexcept { return m_blocks.size(); }
 
+    // Calls visit(bytes, length) for the first size() bytes, block after
+    // block, where they lie.
+    template <typename Visit>
+    void forEachPiece(Visit visit) const
+    {
+        std::uint32_t remaining = m_size;
+        for (std::size_t block = 0; remaining > 0 && block < m_blocks.size(); ++block) {
+            const std::uint32_t piece = remaining < kBlockSize ? remaining : kBlockSize;
+            visit(m_blocks[block].get(), piece);
+            remaining -= piece;
+        }
+    }
+
     // The first size() bytes, block after block.
     std::string bytes() const;
 
 private:
+    // Copies the bytes from `source` (or zeros, without one) into the
+    // stored range [from, to), whose blocks exist.
+    void fill(std::uint32_t from, std::uint32_t to, const std::uint8_t* source);
+
     std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
     std::uint32_t m_size = 0;
 };

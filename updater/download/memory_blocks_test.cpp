@@ -40,6 +40,18 @@ TEST(MemoryBlocks, FirstWriteFarOutCreatesTheBlocksBefore)
     EXPECT_EQ("abc", blocks.bytes().substr(600000));
 }
 
+TEST(MemoryBlocks, AWriteBeyondTheEndClearsOnlyTheBytesItSkips)
+{
+    MemoryBlocks blocks;
+    write(blocks, "abc", 0);
+    write(blocks, "xyz", 600000);
+    const std::string all = blocks.bytes();
+    ASSERT_EQ(600003u, all.size());
+    EXPECT_EQ("abc", all.substr(0, 3));
+    EXPECT_EQ(std::string(600000 - 3, '\0'), all.substr(3, 600000 - 3));
+    EXPECT_EQ("xyz", all.substr(600000));
+}
+
 TEST(MemoryBlocks, LaterWriteWinsAndSizeNeverShrinks)
 {
     MemoryBlocks blocks;

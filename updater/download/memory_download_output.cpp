@@ -1,8 +1,26 @@
 #include "updater/download/memory_download_output.h"
 
+#include "updater/download/utf8_text_builder.h"
+
 #include <climits>
 
 namespace vantor::download {
+
+namespace {
+
+// The system's UTF-8 decoder, which replaces each invalid sequence with
+// U+FFFD.
+std::size_t decodeUtf8(const std::uint8_t* bytes, std::size_t length, wchar_t* out)
+{
+    if (length > static_cast<std::size_t>(INT_MAX)) {
+        return 0;
+    }
+    const int count = static_cast<int>(length);
+    const int decoded = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(bytes), count, out, count);
+    return decoded > 0 ? static_cast<std::size_t>(decoded) : 0;
+}
+
+}  // namespace
 
 bool MemoryDownloadOutput::openOutput(const std::wstring&)
 {
@@ -43,23 +61,16 @@ bool MemoryDownloadOutput::isComplete()
 
 std::wstring MemoryDownloadOutput::toText()
 {
-    std::string bytes;
-    {
-        win::CriticalSectionLock lock(m_lock);
-        bytes = m_blocks.bytes();
-    }
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    win::CriticalSectionLock lock(m_lock);
+    const std::uint32_t size = m_blocks.size();
+    if (size == 0 || size > static_cast<std::uint32_t>(INT_MAX)) {
         return {};
     }
-    // UTF-8 never decodes to more UTF-16 units than it has bytes.
-    const int capacity = static_cast<int>(bytes.size());
-    std::wstring text(bytes.size(), L'\0');
-    const int decoded = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), capacity, text.data(), capacity);
-    if (decoded <= 0) {
-        return {};
-    }
-    text.resize(static_cast<std::size_t>(decoded));
-    return text;
+    // The blocks are decoded where they lie, into a text reserved once: the
+    // bytes are never gathered into one piece first.
+    Utf8TextBuilder text(size, &decodeUtf8);
+    m_blocks.forEachPiece([&text](const std::uint8_t* piece, std::uint32_t length) { text.append(piece, length); });
+    return text.finish();
 }
 
 }  // namespace vantor::download

@@ -2,10 +2,12 @@
 #include "updater/download/chunk_downloader.h"
 #include "updater/download/chunk_downloader_listener_impl.h"
 #include "updater/download/file_downloader.h"
+#include "updater/download/memory_blocks.h"
 #include "updater/download/memory_download_output.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -52,6 +54,48 @@ TEST(MemoryDownloadOutput, DecodesUtf8)
     MemoryDownloadOutput broken;
     writeText(broken, "a\xFF" "b", 0);
     EXPECT_EQ(L"a\uFFFDb", broken.toText());
+}
+
+// The text is decoded block by block, ASCII by the output itself and the
+// rest by the system in stretches; it must be the text that one call of the
+// system's decoder gives for all the bytes, invalid sequences and sequences
+// cut by a block boundary included.
+TEST(MemoryDownloadOutput, DecodesLikeOneCallOfTheSystemDecoder)
+{
+    std::mt19937 random(16);
+    std::string body;
+    while (body.size() < 3 * MemoryBlocks::kBlockSize) {
+        switch (random() % 5) {
+        case 0: body.append(random() % 40 + 1, static_cast<char>('a' + random() % 26)); break;
+        case 1:  // words of another script between single spaces
+            for (unsigned word = random() % 30; word > 0; --word) {
+                body += "\xD0\x92\xD0\xB5 ";
+            }
+            break;
+        case 2:
+            for (unsigned n = random() % 5 + 1; n > 0; --n) {
+                body += static_cast<char>(0x80 + random() % 0x80);
+            }
+            break;
+        case 3: body += "\xF0\x9F\x98\x80"; break;
+        default: body += "\xE2\x82"; break;  // cut short
+        }
+    }
+    // Sequences across the first two block boundaries, and one cut by the end.
+    body.replace(MemoryBlocks::kBlockSize - 2, 4, "\xF0\x9F\x98\x80");
+    body.replace(2 * MemoryBlocks::kBlockSize - 1, 3, "\xE2\x82\xAC");
+    body += "\xF0\x9F";
+
+    MemoryDownloadOutput output;
+    for (std::uint32_t at = 0; at < body.size(); at += 8192) {
+        output.write(bytesOf(body) + at, at, std::min<std::uint32_t>(8192, static_cast<std::uint32_t>(body.size()) - at));
+    }
+    const int length = static_cast<int>(body.size());
+    std::wstring expected(body.size(), L'\0');
+    expected.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, body.data(), length, expected.data(), length)));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(output.toText() == expected);
 }
 
 TEST(MemoryDownloadOutput, TextAcrossBlocksAndGaps)
