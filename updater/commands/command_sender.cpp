@@ -2,6 +2,7 @@
 
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
+#include "updater/commands/pipe_io.h"
 #include "updater/startup/process.h"
 
 #include <string>
@@ -16,29 +17,12 @@ constexpr std::size_t kSendCapacity = 520;
 // The reply is read in one read of at most 254 bytes (127 characters).
 constexpr DWORD kReplyBytes = 254;
 
-// One read or write on the pipe, waited for to its end. The pipe may have
-// been created for overlapped I/O; with a plain handle the call simply
-// completes before it returns.
+// One read or write on the pipe, waited for to its end.
 bool transfer(HANDLE pipe, bool write, void* data, DWORD size, DWORD& done)
 {
-    win::Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!event) {
-        return false;
-    }
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
     done = 0;
-    const BOOL finished = write ? WriteFile(pipe, data, size, &done, &overlapped)
-                                : ReadFile(pipe, data, size, &done, &overlapped);
-    if (finished) {
-        return GetOverlappedResult(pipe, &overlapped, &done, FALSE) != FALSE;
-    }
-    const DWORD error = GetLastError();
-    if (error != ERROR_IO_PENDING) {
-        SetLastError(error);
-        return false;
-    }
-    return GetOverlappedResult(pipe, &overlapped, &done, TRUE) != FALSE;
+    win::Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    return event && transferOnPipe(pipe, event.get(), nullptr, write, data, size, done) == PipeTransfer::Done;
 }
 
 // A DACL that grants the pipe to the current user and to the Administrators

@@ -3,6 +3,7 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
 #include "updater/commands/command_sender.h"
+#include "updater/commands/pipe_io.h"
 #include "updater/startup/process.h"
 
 #include <windows.h>
@@ -99,31 +100,15 @@ bool CommandServer::clientHasEnded() const
 
 CommandServer::Transfer CommandServer::transfer(bool write, void* data, DWORD size, DWORD& done)
 {
-    done = 0;
-    ResetEvent(m_event.get());
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = m_event.get();
-    const BOOL finished = write ? WriteFile(m_pipe.get(), data, size, nullptr, &overlapped)
-                                : ReadFile(m_pipe.get(), data, size, nullptr, &overlapped);
-    if (!finished) {
-        if (GetLastError() != ERROR_IO_PENDING) {
-            return Transfer::Failed;
-        }
-        // The client first: when it has ended, whatever else arrived at the
-        // same moment is not taken.
-        HANDLE waits[2] = {m_client, m_event.get()};
-        const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (wait != WAIT_OBJECT_0 + 1) {
-            // The operation must be over before its OVERLAPPED goes.
-            CancelIo(m_pipe.get());
-            GetOverlappedResult(m_pipe.get(), &overlapped, &done, TRUE);
-            done = 0;
-            return wait == WAIT_OBJECT_0 ? Transfer::ClientEnded : Transfer::Failed;
-        }
-    }
-    if (!GetOverlappedResult(m_pipe.get(), &overlapped, &done, FALSE)) {
+    switch (transferOnPipe(m_pipe.get(), m_event.get(), m_client, write, data, size, done)) {
+    case PipeTransfer::Interrupted:
+        return Transfer::ClientEnded;
+    case PipeTransfer::Failed:
         return Transfer::Failed;
+    case PipeTransfer::Done:
+        break;
     }
+    // A request that arrived as the client ended is not taken either.
     return clientHasEnded() ? Transfer::ClientEnded : Transfer::Done;
 }
 
