@@ -48,14 +48,4 @@ void MemoryBlocks::fill(std::uint32_t from, std::uint32_t to, const std::uint8_t
     }
 }
 
-std::string MemoryBlocks::bytes() const
-{
-    std::string result;
-    result.reserve(m_size);
-    forEachPiece([&result](const std::uint8_t* piece, std::uint32_t length) {
-        result.append(reinterpret_cast<const char*>(piece), length);
-    });
-    return result;
-}
-
 }  // namespace vantor::download

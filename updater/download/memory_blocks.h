@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace vantor::download {
@@ -40,9 +39,6 @@ public:
             remaining -= piece;
         }
     }
-
-    // The first size() bytes, block after block.
-    std::string bytes() const;
 
 private:
     // Copies the bytes from `source` (or zeros, without one) into the

@@ -66,8 +66,6 @@ DiagnosticsLog::DiagnosticsLog(const wchar_t* fileName)
     }
 }
 
-DiagnosticsLog::~DiagnosticsLog() = default;
-
 void DiagnosticsLog::setTag(const wchar_t* tag)
 {
     win::CriticalSectionLock guard(m_lock);

@@ -17,7 +17,6 @@ public:
     // touched until the first line. When the temporary folder cannot be
     // determined, every line is lost.
     explicit DiagnosticsLog(const wchar_t* fileName);
-    ~DiagnosticsLog();
 
     DiagnosticsLog(const DiagnosticsLog&) = delete;
     DiagnosticsLog& operator=(const DiagnosticsLog&) = delete;
