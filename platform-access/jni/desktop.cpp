@@ -5,6 +5,7 @@
 // started by initialise (see frame.cpp); every message of the hidden window
 // is handed to the static Java method `callback` on the hook thread, which is
 // attached to the VM only while it handles the message.
+#include "common/win/unique_handle.h"
 #include "platform-access/core/version_names.h"
 #include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
@@ -68,7 +69,7 @@ jint callCallback(JNIEnv* env, UINT message, WPARAM wParam, LPARAM lParam)
     faultPoint("hookWindowProcedure");
     const jmethodID callback = env->GetStaticMethodID(type, "callback", "(IIJ)J");
     if (callback == nullptr) {
-        env->ExceptionClear();
+        // The frame clears the VM's NoSuchMethodError as it goes.
         writeDiagnosticLine(stderr, "failed to resolve callback method\n");
         return -1;
     }
@@ -187,23 +188,18 @@ namespace {
 // or when a C++ exception ends the thread's work. It is destroyed while the
 // thread can still attach to the VM, so that `callback` hears of its
 // destruction like of any other message (unless Java destroyed it already).
-class HookWindow {
-public:
-    explicit HookWindow(HWND window) : m_window(window) {}
-    ~HookWindow()
+struct HookWindowTraits {
+    using Type = HWND;
+    static Type invalid() noexcept { return nullptr; }
+    static bool isValid(Type window) noexcept { return window != nullptr; }
+    static void close(Type window) noexcept
     {
-        if (m_window != nullptr && IsWindow(m_window)) {
-            DestroyWindow(m_window);
+        if (IsWindow(window)) {
+            DestroyWindow(window);
         }
     }
-    HookWindow(const HookWindow&) = delete;
-    HookWindow& operator=(const HookWindow&) = delete;
-
-    explicit operator bool() const { return m_window != nullptr; }
-
-private:
-    HWND m_window;
 };
+using HookWindow = vantor::win::UniqueHandle<HookWindowTraits>;
 
 unsigned runHookThreadW(void* ready)
 {

@@ -2,8 +2,9 @@
 //
 // The Windows queries gather plain facts (drive_facts.h decides what they
 // mean); only then are the Java objects built, so that no JNI call is made
-// between two Windows calls. Nothing here throws: a step that fails is left
-// out and the map holds what was gathered.
+// between two Windows calls. A step that fails is left out and the map holds
+// what was gathered. A C++ exception (out of memory) ends the gathering, and
+// the export's guard turns it into the operation's exception.
 #include "common/win/unique_handle.h"
 #include "platform-access/core/drive_facts.h"
 #include "platform-access/jni/boundary.h"

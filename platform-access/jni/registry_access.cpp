@@ -14,6 +14,8 @@
 
 #include <shlwapi.h>
 
+#include <utility>
+
 namespace vantor::access {
 namespace {
 
@@ -370,12 +372,7 @@ public:
     HKEY key() const { return m_key.get(); }
 
     // Hands over the empty array (the caller returns it).
-    jobjectArray takeEmpty()
-    {
-        jobjectArray empty = m_empty;
-        m_empty = nullptr;
-        return empty;
-    }
+    jobjectArray takeEmpty() { return std::exchange(m_empty, nullptr); }
 
     // Makes the array of `length` elements that the listing fills; null when
     // the VM could not make it (its exception is pending).
@@ -387,12 +384,7 @@ public:
 
     // Hands over the filled array (the caller returns it). Until then the
     // listing owns it, so that a listing that ends early lets go of it.
-    jobjectArray takeArray()
-    {
-        jobjectArray array = m_array;
-        m_array = nullptr;
-        return array;
-    }
+    jobjectArray takeArray() { return std::exchange(m_array, nullptr); }
 
 private:
     JNIEnv* m_env;
