@@ -37,15 +37,34 @@ double secondsFor(int rounds, Body&& body)
     return now() - start;
 }
 
+// Times `repeats` batches of `rounds` runs of `body` and returns the median
+// batch's seconds.
+template <typename Body>
+double medianSeconds(int repeats, int rounds, Body&& body)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        times.push_back(secondsFor(rounds, body));
+    }
+    return median(times);
+}
+
 // Runs `body` `rounds` times and returns the median duration in seconds.
 template <typename Body>
 double medianSeconds(int rounds, Body&& body)
 {
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        times.push_back(secondsFor(1, body));
+    return medianSeconds(rounds, 1, body);
+}
+
+// Runs `body` `rounds` times and returns the shortest duration in seconds.
+template <typename Body>
+double fastestSeconds(int rounds, Body&& body)
+{
+    double fastest = secondsFor(1, body);
+    for (int i = 1; i < rounds; ++i) {
+        fastest = std::min(fastest, secondsFor(1, body));
     }
-    return median(times);
+    return fastest;
 }
 
 }  // namespace vantor::bench

@@ -228,10 +228,8 @@ void runShape(const char* shape, int depth)
         const std::size_t blocks = static_cast<std::size_t>(
             std::count_if(events.begin(), events.end(), [](const HeapEvent& event) { return event.size != 0; }));
         std::vector<void*> slots(blocks);
-        double heapMs = 1e300;
-        for (int run = 0; run < runs; ++run) {
-            heapMs = std::min(heapMs, 1000.0 * vantor::bench::secondsFor(1, [&] { replayHeap(events, slots); }));
-        }
+        const double heapMs =
+            1000.0 * vantor::bench::fastestSeconds(runs, [&] { replayHeap(events, slots); });
         rows.push_back({label, utf8.size(), readerMs, libraryMs, heapMs, blocks});
     }
 

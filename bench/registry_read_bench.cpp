@@ -17,17 +17,7 @@ using vantor::jnihost::CallResult;
 using vantor::jnihost::JniHost;
 using vantor::jnihost::NativeLibrary;
 using vantor::jnihost::ViolationMode;
-
-// The median of `repeats` batches of `rounds` calls.
-template <typename Work>
-double medianSeconds(int repeats, int rounds, Work&& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repeats; ++i) {
-        times.push_back(vantor::bench::secondsFor(rounds, work));
-    }
-    return vantor::bench::median(times);
-}
+using vantor::bench::medianSeconds;
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 
 using namespace vantor::testing;
 using vantor::bench::median;
+using vantor::bench::medianSeconds;
 
 namespace {
 
@@ -69,13 +70,8 @@ int main()
     exec.set(program + L"\\Vantor.exe");
 
     // Baseline: a bare program start in this prefix.
-    std::vector<double> bare;
-    for (int i = 0; i < kBareStarts; ++i) {
-        const double start = nowMs();
-        runProcess(L"\"" + program + L"\\Vantor.exe\"");
-        bare.push_back(nowMs() - start);
-    }
-    const double bareMs = median(bare);
+    const double bareMs =
+        1000.0 * medianSeconds(kBareStarts, [&] { runProcess(L"\"" + program + L"\\Vantor.exe\""); });
 
     ProcessOptions options;
     options.environment[L"TMP"] = temp.path();

@@ -5,11 +5,13 @@
 // download_bench_client, so that download_bench.sh compares downloadToMemory
 // with WinINet itself in the same Wine prefix.
 //
-// wininet.dll is loaded inside the timed part, as the downloader loads it on
-// its first use.
+// wininet.dll is loaded inside the timed part, by the downloader's loader, as
+// the downloader loads it on its first use.
 #include "bench/bench_timer.h"
+#include "common/win/system_library.h"
 #include "updater/download/chunk_downloader.h"
 #include "updater/download/http_header_values.h"
+#include "updater/download/wininet_api.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -19,55 +21,38 @@
 
 namespace {
 
-struct BareWinInet {
-    decltype(&::InternetOpenW) InternetOpenW = nullptr;
-    decltype(&::InternetOpenUrlW) InternetOpenUrlW = nullptr;
-    decltype(&::InternetReadFile) InternetReadFile = nullptr;
-    decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
-};
-
-template <typename Function>
-bool load(HMODULE module, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    return function != nullptr;
-}
+using vantor::download::InternetHandle;
 
 // The body of `url`, or false when WinINet fails before its end.
 bool readAll(const wchar_t* url, std::string& body)
 {
-    const HMODULE module = LoadLibraryW(L"wininet.dll");
-    BareWinInet api;
-    if (module == nullptr || !load(module, "InternetOpenW", api.InternetOpenW) ||
-        !load(module, "InternetOpenUrlW", api.InternetOpenUrlW) ||
-        !load(module, "InternetReadFile", api.InternetReadFile) ||
-        !load(module, "InternetCloseHandle", api.InternetCloseHandle)) {
+    // Loaded by the downloader's own loader (from the system folder); the
+    // one function the downloader has no use for comes from the same module.
+    const vantor::download::WinInetApi* api = vantor::download::winInet();
+    const auto openUrl = vantor::win::procAddress<decltype(::InternetOpenUrlW)>(
+        vantor::win::loadSystemLibrary(L"wininet.dll"), "InternetOpenUrlW");
+    if (api == nullptr || openUrl == nullptr) {
         return false;
     }
-    const HINTERNET session = api.InternetOpenW(L"httpget", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (session == nullptr) {
+    const InternetHandle session(api->InternetOpenW(L"httpget", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) {
         return false;
     }
-    bool success = false;
-    const HINTERNET request =
-        api.InternetOpenUrlW(session, url, nullptr, 0, vantor::download::kPlainRequestFlags, 0);
-    if (request != nullptr) {
-        char buffer[vantor::download::ChunkDownloader::kReadSize];
-        for (;;) {
-            DWORD read = 0;
-            if (!api.InternetReadFile(request, buffer, sizeof buffer, &read)) {
-                break;
-            }
-            if (read == 0) {
-                success = true;
-                break;
-            }
-            body.append(buffer, read);
+    const InternetHandle request(openUrl(session.get(), url, nullptr, 0, vantor::download::kPlainRequestFlags, 0));
+    if (!request) {
+        return false;
+    }
+    char buffer[vantor::download::ChunkDownloader::kReadSize];
+    for (;;) {
+        DWORD read = 0;
+        if (!api->InternetReadFile(request.get(), buffer, sizeof buffer, &read)) {
+            return false;
         }
-        api.InternetCloseHandle(request);
+        if (read == 0) {
+            return true;
+        }
+        body.append(buffer, read);
     }
-    api.InternetCloseHandle(session);
-    return success;
 }
 
 }  // namespace

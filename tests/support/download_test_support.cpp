@@ -1,8 +1,8 @@
 #include "tests/support/download_test_support.h"
 
-#include <gtest/gtest.h>
+#include "common/win/socket.h"
 
-#include <winsock2.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string_view>
@@ -51,17 +51,10 @@ LoopbackServer::LoopbackServer(bool tls) : m_tls(tls)
     std::wstring commandLine = L"\"" + windowsPathOfUnixPath(VANTOR_TEST_PYTHON) + L"\" " +
                                widen(quoted(VANTOR_TEST_SERVER_SCRIPT) + " --dir " + quoted(folder) +
                                      (tls ? " --tls " + quoted(VANTOR_TEST_TLS_PEM) : std::string()));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!startUnixProgram(commandLine)) {
         ADD_FAILURE() << "cannot start the loopback server, error " << GetLastError();
         return;
     }
-    // Wine hands out no usable handles for a Unix process; whatever came
-    // back is closed at once.
-    win::ProcessInformation::adopt(process);
     const std::wstring portFile = m_folder / L"port";
     for (int i = 0; i < 1500 && m_port == 0; ++i) {
         const std::string text = fileExists(portFile) ? readFileBytes(portFile) : std::string();
@@ -90,13 +83,17 @@ std::wstring LoopbackServer::url(const std::wstring& pathAndQuery) const
 
 std::vector<std::string> LoopbackServer::requests() const
 {
-    const std::wstring log = m_folder / L"requests.log";
-    return fileExists(log) ? readLines(log) : std::vector<std::string>{};
+    return linesOf(L"requests.log");
 }
 
 std::vector<std::string> LoopbackServer::endlessBodiesSent() const
 {
-    const std::wstring log = m_folder / L"sent.log";
+    return linesOf(L"sent.log");
+}
+
+std::vector<std::string> LoopbackServer::linesOf(const wchar_t* logName) const
+{
+    const std::wstring log = m_folder / logName;
     return fileExists(log) ? readLines(log) : std::vector<std::string>{};
 }
 
@@ -128,19 +125,23 @@ std::string patternBody(std::size_t size)
 unsigned closedPort()
 {
     WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    unsigned port = 0;
-    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        int length = sizeof address;
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        return 0;
     }
-    closesocket(probe);
+    unsigned port = 0;
+    {
+        const win::Socket probe(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        if (probe && bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            int length = sizeof address;
+            getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
+            port = ntohs(address.sin_port);
+        }
+    }
+    WSACleanup();
     return port;
 }
 

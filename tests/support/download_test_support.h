@@ -38,6 +38,9 @@ public:
     void putFile(const std::wstring& relativePath, const std::string& bytes);
 
 private:
+    // The lines of one of the server's logs in its folder.
+    std::vector<std::string> linesOf(const wchar_t* logName) const;
+
     TempDir m_folder;
     bool m_tls;
     unsigned m_port = 0;

@@ -62,16 +62,7 @@ std::vector<std::string> TestLog::messagesStartingWith(const std::string& prefix
 
 bool TestLog::waitForMessage(const std::string& prefix, DWORD timeoutMs) const
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (!messagesStartingWith(prefix).empty()) {
-            return true;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
-    }
+    return waitUntil([&] { return !messagesStartingWith(prefix).empty(); }, timeoutMs);
 }
 
 }  // namespace vantor::testing

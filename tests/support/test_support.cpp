@@ -186,9 +186,8 @@ std::string unixPathOf(const std::wstring& windowsPath)
     if (converted == nullptr) {
         return {};
     }
-    std::string path(converted);
-    HeapFree(GetProcessHeap(), 0, converted);
-    return path;
+    const win::HeapMemory owned(converted);
+    return std::string(converted);
 }
 
 std::vector<std::string> readLines(const std::wstring& path)
@@ -357,25 +356,24 @@ ProcessResult ChildProcess::wait(DWORD timeoutMs)
 
 bool waitForFile(const std::wstring& path, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (!fileExists(path)) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
+    return waitUntil([&path] { return fileExists(path); }, timeoutMs);
 }
 
 bool waitForPipe(const wchar_t* name, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (!WaitNamedPipeW(name, 50)) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
+    return waitUntil([name] { return WaitNamedPipeW(name, 50) != FALSE; }, timeoutMs);
+}
+
+bool startUnixProgram(std::wstring commandLine)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
     }
+    win::ProcessInformation::adopt(process);  // whatever came back is closed at once
     return true;
 }
 

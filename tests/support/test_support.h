@@ -140,11 +140,32 @@ std::vector<std::string> standInCalls(const std::wstring& path);
 // The current folders of those starts (when configured with record_folder=1).
 std::vector<std::string> standInFolders(const std::wstring& path);
 
+// Asks `ready()` every 50 ms for up to `timeoutMs`; true as soon as it
+// answers true.
+template <typename Ready>
+bool waitUntil(Ready&& ready, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!ready()) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
 // Waits up to `timeoutMs` until `path` exists (as a file); true when it does.
 bool waitForFile(const std::wstring& path, DWORD timeoutMs);
 
 // Waits up to `timeoutMs` until a server offers the pipe `name` to a client;
 // true when one does.
 bool waitForPipe(const wchar_t* name, DWORD timeoutMs);
+
+// Starts a program of the Unix side (its command line names it by a Windows
+// path, see windowsPathOfUnixPath) without handing it any handle. Wine gives
+// no usable process handle for such a program, so there is nothing to wait
+// on: false, with the thread's last error, when it could not be started.
+bool startUnixProgram(std::wstring commandLine);
 
 }  // namespace vantor::testing

@@ -181,23 +181,12 @@ std::string takeScreenshot(const std::wstring& name)
                            L".part.png' && mv '" + widen(target) + L".part.png' '" + widen(target) + L".png'\"";
     HeapFree(GetProcessHeap(), 0, shell);
 
-    // Wine starts a Unix program directly but gives no process handle to
-    // wait on: wait for the picture instead.
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::vector<wchar_t> writable(command.begin(), command.end());
-    writable.push_back(L'\0');
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    // There is no process handle to wait on: wait for the picture instead.
+    if (!startUnixProgram(command)) {
         return "cannot start /bin/sh, error " + std::to_string(GetLastError());
     }
-    win::ProcessInformation::adopt(info);  // whatever came back is closed at once
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kWaitMs) {
-        if (fileExists(picture)) {
-            return {};
-        }
-        Sleep(100);
+    if (waitForFile(picture, kWaitMs)) {
+        return {};
     }
     return "no picture at " + narrow(picture) + " (is ImageMagick's import installed?)";
 }
