@@ -25,6 +25,10 @@ trap 'rm -rf "$work"' EXIT INT TERM
 python3 "$here/../tests/support/loopback_http_server.py" --dir "$work" --idle 60 &
 i=0
 while [ ! -s "$work/port" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$work/port" ]; then
+  echo "the loopback server did not start" >&2
+  exit 2
+fi
 port=$(cat "$work/port")
 url="http://127.0.0.1:$port/bench/body.bin?size=$size"
 

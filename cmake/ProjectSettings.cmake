@@ -2,6 +2,10 @@
 
 include(CTest)
 
+# python3 runs the build's own scripts (the jars' packer, the layer check)
+# and the tests' loopback HTTP server.
+find_program(VANTOR_PYTHON3 NAMES python3 REQUIRED)
+
 # One include root, the repository's: every include names its folder
 # ("updater/startup/process.h", "common/win/unique_handle.h").
 include_directories(${PROJECT_SOURCE_DIR})

@@ -35,8 +35,7 @@ def main():
     # Zip dates cannot go before 1980; they carry no time zone.
     date = time.gmtime(max(args.epoch, 315532800))[:6]
     files = []
-    for folder, subfolders, names in os.walk(args.folder):
-        subfolders.sort()
+    for folder, _, names in os.walk(args.folder):
         for name in names:
             path = os.path.join(folder, name)
             files.append(os.path.relpath(path, args.folder).replace(os.sep, "/"))

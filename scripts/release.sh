@@ -37,8 +37,7 @@ out=$(cd "$build" && pwd)/release
 stage=$(cd "$build" && pwd)/release-stage
 rm -rf "$out" "$stage"
 mkdir -p "$out" "$stage/java" "$stage/docs"
-cp "$build/bin/VantorUpdater.exe" "$build/bin/vreg64.dll" README.md "$stage/"
-[ -f SECURITY.md ] && cp SECURITY.md "$stage/"
+cp "$build/bin/VantorUpdater.exe" "$build/bin/vreg64.dll" README.md SECURITY.md "$stage/"
 cp docs/INTEGRATION.md "$stage/docs/"
 for jar in "" -sources -javadoc; do
   cp "$build/java/vreg64-$version$jar.jar" "$stage/java/"

@@ -41,7 +41,7 @@ bool version(const wchar_t* path)
         !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr) {
         return false;
     }
-    std::printf("%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+    std::printf("%u.%u.%u.%u\n", HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
                 HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
     return true;
 }

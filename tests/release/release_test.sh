@@ -27,7 +27,8 @@ export SOURCE_DATE_EPOCH=$(($(date +%s) + 60))
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 zip="$build/release/vantor-native-$version.zip"
-sh "$source/scripts/release.sh" "$build" | tee "$work/release.txt"
+sh "$source/scripts/release.sh" "$build" >"$work/release.txt"
+cat "$work/release.txt"
 grep -q "signed with" "$work/release.txt"
 cp "$zip" "$work/first.zip"
 sh "$source/scripts/release.sh" "$build" >/dev/null

@@ -77,9 +77,14 @@ class State:
         self.last_activity = time.monotonic()
 
     def log_request(self, line):
+        self.append("requests.log", line)
+
+    def append(self, name, line):
+        """Adds a line to one of the logs in the folder; a folder that the
+        test has removed already takes nothing."""
         with self.lock:
             try:
-                with open(os.path.join(self.folder, "requests.log"), "a", encoding="utf-8") as log:
+                with open(os.path.join(self.folder, name), "a", encoding="utf-8") as log:
                     log.write(line + "\n")
             except OSError:
                 pass
@@ -287,9 +292,7 @@ class Handler(BaseHTTPRequestHandler):
         except (ConnectionError, BrokenPipeError, socket.timeout):
             pass
         finally:
-            with state.lock:
-                with open(os.path.join(state.folder, "sent.log"), "a", encoding="utf-8") as log:
-                    log.write("%s %d\n" % (path, sent))
+            state.append("sent.log", "%s %d" % (path, sent))
 
     def send_faulty(self, status, headers, body, kind, count):
         self.start(status, headers, None if kind == "short" else len(body))
