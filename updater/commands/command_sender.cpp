@@ -97,7 +97,9 @@ bool awaitConnection(HANDLE pipe, HANDLE event, HANDLE serverProcess, DWORD time
         return true;
     }
     const DWORD error = GetLastError();
-    if (error == ERROR_PIPE_CONNECTED) {
+    // Opened already, or opened and closed again: either way some process
+    // came, and whether it was the server is for the caller to see.
+    if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
         return true;
     }
     if (error != ERROR_IO_PENDING) {
@@ -109,7 +111,12 @@ bool awaitConnection(HANDLE pipe, HANDLE event, HANDLE serverProcess, DWORD time
     const DWORD wait = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
     DWORD ignored = 0;
     if (wait == WAIT_OBJECT_0) {
-        return GetOverlappedResult(pipe, &overlapped, &ignored, FALSE) != FALSE;
+        if (GetOverlappedResult(pipe, &overlapped, &ignored, FALSE)) {
+            return true;
+        }
+        const DWORD failure = GetLastError();
+        log.write(L"ERROR", L"Can't wait for the command pipe, err: " + std::to_wstring(failure));
+        return false;
     }
     // The operation must be over before its OVERLAPPED goes.
     CancelIo(pipe);
