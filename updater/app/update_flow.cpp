@@ -9,6 +9,7 @@
 #include "updater/ui/text_table.h"
 #include "updater/ui/text_table_loader.h"
 
+#include <optional>
 #include <string>
 
 namespace vantor {
@@ -47,6 +48,101 @@ void sendLogged(CommandSender& sender, Command& command)
 {
     wchar_t reply[kReplyCapacity] = {};
     sender.send(&command, reply, kReplyCapacity);
+}
+
+// The Java home of the runtime chosen for the installation in
+// `programFolder`; none when no runtime was chosen. The choice may itself
+// end the program (exit status 1, nothing shown) when the runtime cannot
+// state its version.
+std::optional<std::wstring> chooseRuntime(const std::wstring& programFolder, DiagnosticsLog& log)
+{
+    JVMProperties jvmProperties;
+    jvmProperties.loadProperties(programFolder, programFolder + L"\\utils.jar", log);
+    if (!jvmProperties.m_bestJvm) {
+        return std::nullopt;
+    }
+    return jvmProperties.m_bestJvm->m_javaHomePath;
+}
+
+// The plug-in's version as its properties file gives it; the key itself
+// when the file, the key or an acceptable value is missing.
+std::wstring pluginVersionOf(const std::wstring& appData, DiagnosticsLog& log)
+{
+    TextTable pluginProperties;
+    loadTextTableFile(pluginProperties, pluginPropertiesPath(appData));
+    const std::wstring version = pluginProperties.lookup(L"plugin.version");
+    if (isAcceptablePluginVersion(version)) {
+        return version;
+    }
+    // Taken as if the key were missing: the lookup's own answer.
+    log.write(L"ERROR", L"plugin.version is not a version of letters, digits, '.', '_' and '-', ignored");
+    return L"plugin.version";
+}
+
+// What the elevated copy is asked to do.
+struct UpdateRun {
+    std::wstring ownPath;
+    std::wstring programFolder;
+    std::wstring installedUpdater;
+    std::wstring javaHome;
+    std::wstring appData;
+    bool needCopy = false;
+    bool needLaunchExtUpdaterAsAdmin = false;
+};
+
+// The update commands, one at a time: the installed updater replaced, the
+// ext updater as administrator, the Java updater (whose reply comes when it
+// has ended).
+void sendUpdateCommands(CommandSender& sender, const UpdateRun& run, DiagnosticsLog& log)
+{
+    if (run.needCopy) {
+        DeleteCommand deleteCommand(run.installedUpdater);
+        sendLogged(sender, deleteCommand);
+        CopyCommand copyCommand(run.ownPath + L"|" + run.programFolder);
+        sendLogged(sender, copyCommand);
+    }
+    const std::wstring pluginVersion = pluginVersionOf(run.appData, log);
+    if (run.needLaunchExtUpdaterAsAdmin) {
+        launchExtUpdater(run.javaHome, run.appData, &sender, true, log);
+    }
+    ExecuteProcessCommand javaUpdater(
+        javaUpdaterCommandLine(run.javaHome, run.appData, pluginVersion, run.programFolder));
+    sendLogged(sender, javaUpdater);
+}
+
+// The pipe, then the elevated copy, and the update commands sent to it; the
+// administrator-rights dialog when the copy cannot be started. A pipe that
+// cannot be made starts no copy: nothing could serve it.
+void updateThroughElevatedCopy(const CommandLineArgs& args, const UpdateRun& run, const ClientPlatform& platform,
+                               HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log)
+{
+    ClientPipe pipe = createCommandPipe(log);
+    if (pipe.connection == PipeConnection::Created) {
+        win::Handle serverProcess;
+        if (!platform.startServer(log, serverArgumentText(args.forwardedText()), &serverProcess)) {
+            pipe.pipe.reset();
+            showAdminRightsDialog(instance, previousInstance, log);
+            return;
+        }
+        waitForServer(pipe, log, serverProcess.get(), serverProcess ? GetProcessId(serverProcess.get()) : 0);
+    }
+    if (pipe.connection == PipeConnection::WaitFailed || pipe.connection == PipeConnection::NameTaken) {
+        MessageBoxW(nullptr, L"Failed to make connection on named pipe.", L"CLN", MB_OK);
+    }
+    // Without a connection every send fails, and is logged.
+    CommandSenderPipe sender(std::move(pipe.pipe), log);
+    sendUpdateCommands(sender, run, log);
+    sender.close();
+}
+
+// With the run switch, the main program of the installation, detached.
+void startMainProgram(const CommandLineArgs& args, const std::wstring& programFolder, DiagnosticsLog& log)
+{
+    if (args.has(runMainProgramSwitch())) {
+        log.write(L"INFO", L"Found /runXXX arg, launch...");
+        launchDetached(programFolder + L"\\" + mainProgramFileName(), &log);
+    }
+    log.write(L"INFO", L"Quit");
 }
 
 }  // namespace
@@ -94,7 +190,8 @@ int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log)
     // Taken before anything else: the client is the process that started
     // this one, and it is served only as long as it lives.
     const win::Handle client = openParentProcess(log);
-    // The client creates the pipe after it has started this process.
+    // The client has made the pipe before it started this process; it is
+    // opened after a pause all the same.
     Sleep(1000);
     CommandServer server(log, factory, client.get());
     server.run();
@@ -117,9 +214,9 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
         return -1;
     }
 
-    const std::wstring ownPath = platform.ownPath.empty() ? ownShortPath(kPathCapacity) : platform.ownPath;
-    const std::wstring ownFolder = directoryOf(ownPath, kPathCapacity);
-
+    UpdateRun run;
+    run.ownPath = platform.ownPath.empty() ? ownShortPath(kPathCapacity) : platform.ownPath;
+    const std::wstring ownFolder = directoryOf(run.ownPath, kPathCapacity);
     const bool inPlugin = !isExistingFile(ownFolder + L"\\" + mainProgramFileName());
     if (!inPlugin) {
         log.write(L"INFO", mainProgramFileName() + L" found in " + ownFolder);
@@ -130,84 +227,33 @@ int runClientMode(const CommandLineArgs& args, HINSTANCE instance, HINSTANCE pre
         MessageBoxW(nullptr, L"Install path not found", nullptr, MB_ICONERROR | MB_OK);
         return -1;
     }
-    const std::wstring programFolder = programFolderOf(execPath, log);
-
-    const std::wstring installedUpdater = installedUpdaterPath(programFolder);
-    const bool needCopy = !isExistingFile(installedUpdater) || isNewerThanInstalled(installedUpdater);
-
-    const std::wstring utilsPath = programFolder + L"\\utils.jar";
+    run.programFolder = programFolderOf(execPath, log);
+    run.installedUpdater = installedUpdaterPath(run.programFolder);
+    run.needCopy = !isExistingFile(run.installedUpdater) || isNewerThanInstalled(run.installedUpdater);
 
     currentLog = &log;
-
-    // The runtime choice may itself end the program (exit status 1, nothing
-    // shown) when the runtime cannot state its version.
-    JVMProperties properties;
-    properties.loadProperties(programFolder, utilsPath, log);
-    if (!properties.m_bestJvm) {
+    const std::optional<std::wstring> javaHome = chooseRuntime(run.programFolder, log);
+    if (!javaHome) {
         MessageBoxW(nullptr, L"Java not fond", nullptr, MB_ICONERROR | MB_OK);
         return 1;
     }
-    const std::wstring javaHome = properties.m_bestJvm->m_javaHomePath;
+    run.javaHome = *javaHome;
+    run.appData = appDataFolder();
 
-    const std::wstring appData = appDataFolder();
-
-    bool needLaunchExtUpdaterAsAdmin = false;
     if (inPlugin) {
-        needLaunchExtUpdaterAsAdmin = launchExtUpdater(javaHome, appData, nullptr, false, log);
-        if (!needCopy && !needLaunchExtUpdaterAsAdmin) {
+        run.needLaunchExtUpdaterAsAdmin = launchExtUpdater(run.javaHome, run.appData, nullptr, false, log);
+        if (!run.needCopy && !run.needLaunchExtUpdaterAsAdmin) {
             log.write(L"INFO", L"inPlugin && !needCopy && !needLaunchExtUpdaterAsAdmin, quit");
             return 0;
         }
     }
 
-    const std::wstring serverArguments = serverArgumentText(args.forwardedText());
-    win::Handle serverProcess;
-    if (platform.startServer(log, serverArguments, &serverProcess)) {
-        const DWORD serverProcessId = serverProcess ? GetProcessId(serverProcess.get()) : 0;
-        ClientPipe pipe = createCommandPipe(log, serverProcess.get(), serverProcessId);
-        if (pipe.connection == PipeConnection::WaitFailed || pipe.connection == PipeConnection::NameTaken) {
-            MessageBoxW(nullptr, L"Failed to make connection on named pipe.", L"CLN", MB_OK);
-        }
-        CommandSenderPipe sender(std::move(pipe.pipe), log);
+    updateThroughElevatedCopy(args, run, platform, instance, previousInstance, log);
 
-        if (needCopy) {
-            DeleteCommand deleteCommand(installedUpdater);
-            sendLogged(sender, deleteCommand);
-            CopyCommand copyCommand(ownPath + L"|" + programFolder);
-            sendLogged(sender, copyCommand);
-        }
-
-        TextTable properties;
-        loadTextTableFile(properties, pluginPropertiesPath(appData));
-        std::wstring pluginVersion = properties.lookup(L"plugin.version");
-        if (!isAcceptablePluginVersion(pluginVersion)) {
-            // Taken as if the key were missing: the lookup's own answer.
-            log.write(L"ERROR", L"plugin.version is not a version of letters, digits, '.', '_' and '-', ignored");
-            pluginVersion = L"plugin.version";
-        }
-
-        if (needLaunchExtUpdaterAsAdmin) {
-            launchExtUpdater(javaHome, appData, &sender, true, log);
-        }
-
-        ExecuteProcessCommand javaUpdater(javaUpdaterCommandLine(javaHome, appData, pluginVersion, programFolder));
-        sendLogged(sender, javaUpdater);
-        sender.close();
-    } else {
-        showAdminRightsDialog(instance, previousInstance, log);
-    }
-
-    if (!inPlugin) {
-        if (args.has(runMainProgramSwitch())) {
-            log.write(L"INFO", L"Found /runXXX arg, launch...");
-            const std::wstring mainProgram = programFolder + L"\\" + mainProgramFileName();
-            if (!mainProgram.empty()) {
-                launchDetached(mainProgram, &log);
-            }
-        }
-        log.write(L"INFO", L"Quit");
-    } else {
+    if (inPlugin) {
         log.write(L"INFO", L"Updater launched not from bin folder, quit...");
+    } else {
+        startMainProgram(args, run.programFolder, log);
     }
     return 0;
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace vantor {
 namespace {
 
@@ -577,29 +579,63 @@ TEST_F(UpdateRunTest, BeforeVistaTheServerRunsFromATemporaryCopy)
     EXPECT_EQ(readFileBytes(binPath(L"VantorUpdater.exe")), readFileBytes(folder + L"\\" + name));
 }
 
-TEST_F(UpdateRunTest, PipeNameTakenByAnotherProcessGetsNothingSent)
+TEST_F(UpdateRunTest, PipeNameTakenStartsNoElevatedCopyAndSaysSoOnce)
 {
     ChildProcess squatter;
     const std::wstring reply = m_root / L"reply.txt";
-    const std::wstring target = m_root / L"squatted";
     ASSERT_TRUE(squatter.start(L"\"" + binPath(L"pipe_squatter.exe") + L"\" \"" + reply + L"\" CRT_FLD_CMD \"" +
-                               target + L"\""));
+                               (m_root / L"squatted") + L"\""));
     ASSERT_TRUE(waitForPipe(kCommandPipeName, 20000));
 
     EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
-    // Said as a failed connection is, and the run goes on as it does then.
+    // Said as a failed connection is, and the run goes on as it does then,
+    // without asking for a copy that nothing could serve.
     ASSERT_EQ(1u, m_boxes.size());
     EXPECT_EQ("CLN", m_boxes[0].caption);
     EXPECT_EQ("Failed to make connection on named pipe.", m_boxes[0].text);
     EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe name is taken by another process"));
+    EXPECT_FALSE(logged("Start elevated server"));
+    EXPECT_FALSE(logged("[SRV]"));
     EXPECT_TRUE(logged("ERROR : [DEF] : Failed to send data, err: 6"));
-    // The elevated copy found the squatter's pipe and refused it.
-    EXPECT_TRUE(logged("ERROR : [SRV] : Command pipe belongs to process"));
-    EXPECT_FALSE(logged("Receive command"));
+    EXPECT_TRUE(logged("INFO : [DEF] : Quit"));
     EXPECT_TRUE(javawCalls().empty());
-    EXPECT_FALSE(directoryExists(target));
-    squatter.wait(30000);
-    EXPECT_NE("0", readFileBytes(reply));
+    // No one opened the squatter's pipe: it is still waiting.
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(squatter.handle(), 0));
+}
+
+TEST_F(UpdateRunTest, AProcessThatConnectsFirstIsSentNothingAndTheRunServesItsOwnCopy)
+{
+    // This process opens the pipe as soon as the client has made it, a
+    // second before the elevated copy does, and reads what comes to it.
+    bool opened = false;
+    bool readFailed = false;
+    DWORD received = 0;
+    std::thread early([&] {
+        win::Handle end;
+        opened = waitUntil(
+            [&] {
+                end.reset(CreateFileW(kCommandPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+                return end.valid();
+            },
+            60000);
+        char buffer[512];
+        readFailed = opened && !ReadFile(end.get(), buffer, sizeof buffer, &received, nullptr);
+    });
+    const ProcessResult result = runUpdater(m_program + L"\\VantorUpdater.exe");
+    early.join();
+
+    EXPECT_EQ(0u, result.exitCode);
+    EXPECT_TRUE(m_boxes.empty());
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(readFailed);
+    EXPECT_EQ(0u, received);
+    EXPECT_TRUE(logged("ERROR : [DEF] : Command pipe opened by an unknown process " +
+                       std::to_string(GetCurrentProcessId()) + ", nothing is sent"));
+    // The Java updater ran once, through the client's own elevated copy.
+    ASSERT_EQ(1u, javawCalls().size());
+    EXPECT_EQ(expectedJavaUpdater(), javawCalls()[0]);
+    EXPECT_TRUE(logged("INFO : [SRV] : execute command: ExecuteProcessCommand"));
 }
 
 TEST_F(UpdateRunTest, ArgumentsThatGoAstrayStartOneElevatedCopyInServerMode)

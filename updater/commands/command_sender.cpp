@@ -2,6 +2,7 @@
 
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
+#include "updater/commands/command_wire.h"
 #include "updater/commands/pipe_io.h"
 #include "updater/startup/process.h"
 
@@ -83,6 +84,68 @@ private:
 
 using PipeProcessIdFn = BOOL WINAPI(HANDLE, PULONG);
 
+// Waits at most `timeoutMs` for some process to open the created `pipe`,
+// using `event` (manual reset) to wait on; the wait also ends when
+// `serverProcess` (when given) ends. True once a process has opened it; a
+// failure is logged.
+bool awaitConnection(HANDLE pipe, HANDLE event, HANDLE serverProcess, DWORD timeoutMs, DiagnosticsLog& log)
+{
+    ResetEvent(event);
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    if (ConnectNamedPipe(pipe, &overlapped)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    // Opened already, or opened and closed again: either way some process
+    // came, and whether it was the server is for the caller to see.
+    if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
+        return true;
+    }
+    if (error != ERROR_IO_PENDING) {
+        log.write(L"ERROR", L"Can't wait for the command pipe, err: " + std::to_wstring(error));
+        return false;
+    }
+    HANDLE waits[2] = {event, serverProcess};
+    const DWORD count = serverProcess != nullptr ? 2 : 1;
+    const DWORD wait = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
+    DWORD ignored = 0;
+    if (wait == WAIT_OBJECT_0) {
+        if (GetOverlappedResult(pipe, &overlapped, &ignored, FALSE)) {
+            return true;
+        }
+        const DWORD failure = GetLastError();
+        log.write(L"ERROR", L"Can't wait for the command pipe, err: " + std::to_wstring(failure));
+        return false;
+    }
+    // The operation must be over before its OVERLAPPED goes.
+    CancelIo(pipe);
+    if (GetOverlappedResult(pipe, &overlapped, &ignored, TRUE)) {
+        return true;
+    }
+    log.write(L"ERROR", wait == WAIT_TIMEOUT ? L"The server did not open the command pipe in time"
+                                             : L"The server ended before it opened the command pipe");
+    return false;
+}
+
+// True when the process on the other end of the connected `pipe` is the
+// server `serverProcessId`, or when the system cannot tell; otherwise logged.
+bool otherEndIsServer(HANDLE pipe, DWORD serverProcessId, DiagnosticsLog& log)
+{
+    auto* clientProcessId = win::procAddress<PipeProcessIdFn>(GetModuleHandleW(L"kernel32.dll"),
+                                                              "GetNamedPipeClientProcessId");
+    if (clientProcessId == nullptr) {
+        return true;
+    }
+    ULONG client = 0;
+    if (clientProcessId(pipe, &client) && serverProcessId != 0 && client == serverProcessId) {
+        return true;
+    }
+    log.write(L"ERROR", L"Command pipe opened by an unknown process " + std::to_wstring(client) +
+                            L", nothing is sent");
+    return false;
+}
+
 }  // namespace
 
 CommandSenderPipe::CommandSenderPipe(win::Handle pipe, DiagnosticsLog& log) : m_pipe(std::move(pipe)), m_log(log) {}
@@ -99,7 +162,7 @@ bool CommandSenderPipe::send(Command* command, wchar_t* reply, std::size_t capac
         return false;
     }
     // The separator ends the logged text, so only the identifier shows.
-    m_log.write(L"INFO", std::wstring(L"send command : ") + buffer);
+    m_log.write(L"INFO", pipeLogLine(L"send command : ", buffer));
 
     DWORD written = 0;
     if (!transfer(m_pipe.get(), true, buffer, static_cast<DWORD>(length * sizeof(wchar_t)), written)) {
@@ -117,7 +180,7 @@ bool CommandSenderPipe::send(Command* command, wchar_t* reply, std::size_t capac
     if (reply != nullptr) {
         text::copyCut(reply, capacity, std::wstring_view(answer));
     }
-    m_log.write(L"INFO", std::wstring(L"command result: ") + answer);
+    m_log.write(L"INFO", pipeLogLine(L"command result: ", answer));
     return true;
 }
 
@@ -126,7 +189,7 @@ void CommandSenderPipe::close()
     m_pipe.reset();
 }
 
-ClientPipe createCommandPipe(DiagnosticsLog& log, HANDLE serverProcess, DWORD serverProcessId, DWORD timeoutMs)
+ClientPipe createCommandPipe(DiagnosticsLog& log)
 {
     ClientPipe result;
     PipeSecurity security;
@@ -139,74 +202,52 @@ ClientPipe createCommandPipe(DiagnosticsLog& log, HANDLE serverProcess, DWORD se
     // systems reject it as an invalid parameter.
     const DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                        (systemVersion().major >= 6 ? PIPE_REJECT_REMOTE_CLIENTS : 0);
-    win::Handle pipe(CreateNamedPipeW(kCommandPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE |
-                                                            FILE_FLAG_OVERLAPPED,
-                                      mode, 1, 0, 0, 0, security.attributes()));
-    if (!pipe) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY) {
-            // Another process holds the name: whatever it is, it gets nothing.
-            log.write(L"ERROR", L"Command pipe name is taken by another process, err: " + std::to_wstring(error));
-            result.connection = PipeConnection::NameTaken;
-        } else {
-            log.write(L"ERROR", L"Can't create command pipe, err: " + std::to_wstring(error));
-        }
+    result.pipe.reset(CreateNamedPipeW(kCommandPipeName,
+                                       PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE | FILE_FLAG_OVERLAPPED, mode,
+                                       1, 0, 0, 0, security.attributes()));
+    if (result.pipe) {
+        result.connection = PipeConnection::Created;
         return result;
     }
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY) {
+        // Another process holds the name: whatever it is, it gets nothing.
+        log.write(L"ERROR", L"Command pipe name is taken by another process, err: " + std::to_wstring(error));
+        result.connection = PipeConnection::NameTaken;
+    } else {
+        log.write(L"ERROR", L"Can't create command pipe, err: " + std::to_wstring(error));
+    }
+    return result;
+}
 
+void waitForServer(ClientPipe& pipe, DiagnosticsLog& log, HANDLE serverProcess, DWORD serverProcessId,
+                   DWORD timeoutMs)
+{
+    if (pipe.connection != PipeConnection::Created) {
+        return;
+    }
     win::Handle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event.get();
-    bool connected = false;
     if (!event) {
         const DWORD error = GetLastError();
         log.write(L"ERROR", L"Can't wait for the command pipe, err: " + std::to_wstring(error));
-    } else if (ConnectNamedPipe(pipe.get(), &overlapped)) {
-        connected = true;
     } else {
-        const DWORD error = GetLastError();
-        if (error == ERROR_PIPE_CONNECTED) {
-            connected = true;
-        } else if (error == ERROR_IO_PENDING) {
-            HANDLE waits[2] = {event.get(), serverProcess};
-            const DWORD count = serverProcess != nullptr ? 2 : 1;
-            const DWORD wait = WaitForMultipleObjects(count, waits, FALSE, timeoutMs);
-            DWORD ignored = 0;
-            if (wait == WAIT_OBJECT_0) {
-                connected = GetOverlappedResult(pipe.get(), &overlapped, &ignored, FALSE) != FALSE;
-            } else {
-                // The operation must be over before its OVERLAPPED goes.
-                CancelIo(pipe.get());
-                connected = GetOverlappedResult(pipe.get(), &overlapped, &ignored, TRUE) != FALSE;
-                if (!connected) {
-                    log.write(L"ERROR", wait == WAIT_TIMEOUT ? L"The server did not open the command pipe in time"
-                                                             : L"The server ended before it opened the command pipe");
-                }
+        const DWORD start = GetTickCount();
+        for (;;) {
+            const DWORD elapsed = GetTickCount() - start;
+            const DWORD remaining = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+            if (!awaitConnection(pipe.pipe.get(), event.get(), serverProcess, remaining, log)) {
+                break;
             }
-        } else {
-            log.write(L"ERROR", L"Can't wait for the command pipe, err: " + std::to_wstring(error));
+            if (otherEndIsServer(pipe.pipe.get(), serverProcessId, log)) {
+                pipe.connection = PipeConnection::Connected;
+                return;
+            }
+            // Whoever it is gets nothing, and the pipe waits for its server.
+            DisconnectNamedPipe(pipe.pipe.get());
         }
     }
-    if (!connected) {
-        result.connection = PipeConnection::WaitFailed;
-        return result;
-    }
-
-    auto* clientProcessId = win::procAddress<PipeProcessIdFn>(GetModuleHandleW(L"kernel32.dll"),
-                                                              "GetNamedPipeClientProcessId");
-    if (clientProcessId != nullptr) {
-        ULONG client = 0;
-        if (!clientProcessId(pipe.get(), &client) || serverProcessId == 0 || client != serverProcessId) {
-            log.write(L"ERROR", L"Command pipe opened by an unknown process " + std::to_wstring(client) +
-                                    L", nothing is sent");
-            DisconnectNamedPipe(pipe.get());
-            result.connection = PipeConnection::WrongClient;
-            return result;
-        }
-    }
-    result.pipe = std::move(pipe);
-    result.connection = PipeConnection::Connected;
-    return result;
+    pipe.pipe.reset();
+    pipe.connection = PipeConnection::WaitFailed;
 }
 
 }  // namespace vantor

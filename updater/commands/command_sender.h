@@ -45,27 +45,34 @@ private:
     DiagnosticsLog& m_log;
 };
 
-// How creating the pipe and waiting for the server ended.
+// Where the client's pipe stands.
 enum class PipeConnection {
-    Connected,
-    NotCreated,   // the pipe could not be created
-    NameTaken,    // another process holds the pipe's name
-    WaitFailed,   // the server did not open it in time, or it ended first
-    WrongClient,  // a process other than the started server opened it
+    Created,     // made, and not yet opened by the server
+    Connected,   // the started server has opened it
+    NotCreated,  // the pipe could not be created
+    NameTaken,   // another process holds the pipe's name
+    WaitFailed,  // the server did not open it in time, or it ended first
 };
 
 struct ClientPipe {
-    win::Handle pipe;  // empty unless connected
+    win::Handle pipe;  // empty unless Created or Connected
     PipeConnection connection = PipeConnection::NotCreated;
 };
 
 // Creates the pipe as the only instance of its name, for local clients and
-// with access for the current user and the Administrators group only, and
-// waits at most `timeoutMs` for the started server to open it; the wait also
-// ends when `serverProcess` (when given) ends. Once connected, the other end
-// must be the process `serverProcessId`; where the system cannot tell, that
-// check is skipped. Each failure is logged at "ERROR".
-ClientPipe createCommandPipe(DiagnosticsLog& log, HANDLE serverProcess, DWORD serverProcessId,
-                             DWORD timeoutMs = 60000);
+// with access for the current user and the Administrators group only. Made
+// before the server is started, so that a name another process holds costs
+// no elevation. Each failure is logged at "ERROR".
+ClientPipe createCommandPipe(DiagnosticsLog& log);
+
+// Waits at most `timeoutMs` for the started server to open the created
+// `pipe`; the wait also ends when `serverProcess` (when given) ends. The
+// other end must be the process `serverProcessId`: any other process that
+// opens the pipe first is disconnected, with nothing written to it, and the
+// wait goes on within the same limit. Where the system cannot tell who the
+// other end is, that check is skipped. Connected, or WaitFailed with the pipe
+// closed; each failure is logged at "ERROR".
+void waitForServer(ClientPipe& pipe, DiagnosticsLog& log, HANDLE serverProcess, DWORD serverProcessId,
+                   DWORD timeoutMs = 60000);
 
 }  // namespace vantor

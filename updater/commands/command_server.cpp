@@ -3,6 +3,7 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
 #include "updater/commands/command_sender.h"
+#include "updater/commands/command_wire.h"
 #include "updater/commands/pipe_io.h"
 #include "updater/startup/process.h"
 
@@ -141,15 +142,15 @@ void CommandServer::run()
     Transfer received = transfer(false, message.data(), kReadBytes, read);
     while (received == Transfer::Done) {
         terminateReceivedMessage(message.data(), read);
-        m_log.write(L"INFO", std::wstring(L"Receive command : ") + message.data());
+        m_log.write(L"INFO", pipeLogLine(L"Receive command : ", message.data()));
         std::unique_ptr<Command> command = m_factory.create(message.data(), read);
         if (command) {
-            m_log.write(L"INFO", std::wstring(L"execute command: ") + message.data());
+            m_log.write(L"INFO", pipeLogLine(L"execute command: ", message.data()));
             command->execute(result, kResultCapacity, m_log);
         } else {
             text::copyCut(result, kResultCapacity, std::wstring_view(L"-9999"));
         }
-        m_log.write(L"INFO", std::wstring(L"command result: ") + result);
+        m_log.write(L"INFO", pipeLogLine(L"command result: ", result));
 
         const DWORD bytes = static_cast<DWORD>(wcslen(result) * sizeof(wchar_t));
         DWORD written = 0;

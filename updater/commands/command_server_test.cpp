@@ -190,13 +190,18 @@ TEST_F(CommandPipeTest, RequestOfTheFullBufferIsReceivedWholeAndServingGoesOn)
     std::wstring request = identifier + L'\0' + std::wstring(10240 - identifier.size() - 1, L'a');
     ASSERT_EQ(20480u, request.size() * 2);
     EXPECT_EQ(L"-9999", client.exchange(request));
-    // The next request is read on its own.
-    EXPECT_EQ(L"0", client.exchange(L"CRT_FLD_CMD\0"s + (m_dir / L"after")));
+    // 20,480 bytes without a separator: its line is cut as any other.
+    EXPECT_EQ(L"-9999", client.exchange(std::wstring(10240, L'b')));
+    // The next request is read on its own; its argument ends at the
+    // terminator that the client sends, and what follows is ignored.
+    EXPECT_EQ(L"0", client.exchange(L"CRT_FLD_CMD\0"s + (m_dir / L"after") + L"\0"s + (m_dir / L"ignored")));
     EXPECT_TRUE(directoryExists(m_dir / L"after"));
+    EXPECT_FALSE(directoryExists(m_dir / L"ignored"));
 
     client.close();
     EXPECT_EQ(0u, server.wait(30000).exitCode);
     EXPECT_TRUE(serverLogged("Receive command : CRT_FLD_CMD"));
+    EXPECT_TRUE(serverLogged("INFO : [SRV] : Receive command : " + std::string(255 - 18, 'b') + "\r\n"));
 }
 
 TEST_F(CommandPipeTest, ServerWithoutPipeStops)
@@ -278,9 +283,11 @@ protected:
 
 TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
 {
+    ClientPipe pipe = createCommandPipe(m_log.log());
+    ASSERT_EQ(PipeConnection::Created, pipe.connection);
     ChildProcess server;
     ASSERT_TRUE(startServer(server));
-    ClientPipe pipe = createCommandPipe(m_log.log(), server.handle(), server.id());
+    waitForServer(pipe, m_log.log(), server.handle(), server.id());
     ASSERT_EQ(PipeConnection::Connected, pipe.connection);
 
     // Only this user and the Administrators group may open the pipe: no
@@ -342,7 +349,7 @@ TEST_F(CommandSenderTest, ANameAlreadyTakenGivesNoPipeAndSaysSo)
 {
     TestPipeClient squatter;
     ASSERT_TRUE(squatter.created());
-    ClientPipe pipe = createCommandPipe(m_log.log(), nullptr, 0, 2000);
+    ClientPipe pipe = createCommandPipe(m_log.log());
     EXPECT_EQ(PipeConnection::NameTaken, pipe.connection);
     EXPECT_FALSE(pipe.pipe.valid());
     EXPECT_TRUE(m_log.contains("ERROR : [DEF] : Command pipe name is taken by another process"));
@@ -355,25 +362,32 @@ TEST_F(CommandSenderTest, WaitEndsWithTheServerProcessOrTheTimeLimit)
     ChildProcess quits;
     ASSERT_TRUE(quits.start(L"\"" + program + L"\""));
     const DWORD start = GetTickCount();
-    ClientPipe ended = createCommandPipe(m_log.log(), quits.handle(), quits.id(), 60000);
+    ClientPipe ended = createCommandPipe(m_log.log());
+    waitForServer(ended, m_log.log(), quits.handle(), quits.id(), 60000);
     EXPECT_EQ(PipeConnection::WaitFailed, ended.connection);
+    EXPECT_FALSE(ended.pipe.valid());
     EXPECT_LT(GetTickCount() - start, 30000u);
     EXPECT_TRUE(m_log.contains("The server ended before it opened the command pipe"));
 
-    ClientPipe timedOut = createCommandPipe(m_log.log(), nullptr, 0, 200);
+    ClientPipe timedOut = createCommandPipe(m_log.log());
+    waitForServer(timedOut, m_log.log(), nullptr, 0, 200);
     EXPECT_EQ(PipeConnection::WaitFailed, timedOut.connection);
     EXPECT_TRUE(m_log.contains("The server did not open the command pipe in time"));
 }
 
 TEST_F(CommandSenderTest, AnotherProcessOnTheOtherEndGetsNothing)
 {
-    // The real server connects, but the client expects a different process.
+    // The real server connects, but the client expects a different process:
+    // the server is disconnected, sent nothing, and the wait goes on until
+    // the process it was given ends (the server, once its read fails).
+    ClientPipe pipe = createCommandPipe(m_log.log());
     ChildProcess server;
     ASSERT_TRUE(startServer(server));
-    ClientPipe pipe = createCommandPipe(m_log.log(), server.handle(), GetCurrentProcessId());
-    EXPECT_EQ(PipeConnection::WrongClient, pipe.connection);
+    waitForServer(pipe, m_log.log(), server.handle(), GetCurrentProcessId());
+    EXPECT_EQ(PipeConnection::WaitFailed, pipe.connection);
     EXPECT_FALSE(pipe.pipe.valid());
     EXPECT_TRUE(m_log.contains("Command pipe opened by an unknown process " + std::to_string(server.id())));
+    EXPECT_TRUE(m_log.contains("The server ended before it opened the command pipe"));
     EXPECT_EQ(0u, server.wait(30000).exitCode);
     EXPECT_FALSE(serverLogged("Receive command"));
 }

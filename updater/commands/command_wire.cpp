@@ -37,9 +37,12 @@ std::optional<RecognisedCommand> recogniseCommand(std::wstring_view received) no
 
 std::optional<RecognisedCommand> acceptReceivedCommand(std::wstring_view received) noexcept
 {
-    const std::optional<RecognisedCommand> recognised = recogniseCommand(received);
-    if (!recognised || !text::fits(recognised->argument.size(), kCommandArgumentCapacity) ||
-        recognised->argument.find(L'\0') != std::wstring_view::npos) {
+    std::optional<RecognisedCommand> recognised = recogniseCommand(received);
+    if (!recognised) {
+        return std::nullopt;
+    }
+    recognised->argument = recognised->argument.substr(0, recognised->argument.find(L'\0'));
+    if (!text::fits(recognised->argument.size(), kCommandArgumentCapacity)) {
         return std::nullopt;
     }
     return recognised;
@@ -66,6 +69,13 @@ bool composeWireText(std::wstring_view identifier, std::wstring_view argument, w
     buffer[total] = L'\0';
     length = total;
     return true;
+}
+
+std::wstring pipeLogLine(std::wstring_view prefix, std::wstring_view text)
+{
+    std::wstring line(prefix);
+    line += text.substr(0, text.find(L'\0'));
+    return text::cut(std::wstring_view(line), kPipeLogLineCapacity);
 }
 
 std::optional<CopyPaths> splitCopyArgument(std::wstring_view argument) noexcept

@@ -41,11 +41,11 @@ struct RecognisedCommand {
 std::optional<RecognisedCommand> recogniseCommand(std::wstring_view received) noexcept;
 
 // The server's acceptance of a received wire text: a recognised command whose
-// argument fits the 519-character argument buffer and holds no U+0000. A
-// command keeps its argument as a zero-terminated text, so a zero inside it
-// would make the command act on only the part before the zero; no sender that
-// follows the wire format writes one (its argument is such a text too). None
-// for every text that recogniseCommand refuses as well.
+// argument, taken up to its first U+0000, fits the 519-character argument
+// buffer. A client may send its text's terminator, and more after it: what
+// follows the first U+0000 after the separator is not part of the argument
+// (a command keeps its argument as a zero-terminated text). None for every
+// text that recogniseCommand refuses as well.
 std::optional<RecognisedCommand> acceptReceivedCommand(std::wstring_view received) noexcept;
 
 // A received message as the server holds it: one read of at most 20,480
@@ -69,6 +69,12 @@ std::wstring_view terminateReceivedMessage(wchar_t* buffer, std::size_t bytesRea
 // the result is false.
 bool composeWireText(std::wstring_view identifier, std::wstring_view argument, wchar_t* buffer, std::size_t capacity,
                      std::size_t& length) noexcept;
+
+// A line of the pipe's log: `prefix` followed by `text` up to its first
+// U+0000, composed in kPipeLogLineCapacity characters as the pipe's both ends
+// compose their lines: at most 255 characters, a longer line is cut.
+constexpr std::size_t kPipeLogLineCapacity = 256;
+std::wstring pipeLogLine(std::wstring_view prefix, std::wstring_view text);
 
 // Source and destination of a copy argument "<source>|<destination>", split
 // at the first "|". None when there is no "|".

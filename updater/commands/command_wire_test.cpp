@@ -80,7 +80,7 @@ TEST(CommandWire, ArgumentStartsAfterTheFirstSeparator)
     EXPECT_EQ(L"a\0b"s, std::wstring(recognised->argument));
 }
 
-TEST(CommandWire, ServerAcceptsOnlyArgumentsItCanKeepWhole)
+TEST(CommandWire, ServerTakesTheArgumentUpToItsFirstZeroAndWithinItsBuffer)
 {
     const auto accepted = acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x"s);
     ASSERT_TRUE(accepted.has_value());
@@ -89,9 +89,22 @@ TEST(CommandWire, ServerAcceptsOnlyArgumentsItCanKeepWhole)
     EXPECT_TRUE(acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(519, L'a')).has_value());
     EXPECT_FALSE(acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(520, L'a')).has_value());
     EXPECT_FALSE(acceptReceivedCommand(L"UNKNOWN\0x"s).has_value());
-    // The command would delete C:\x, which is not what the message names.
-    EXPECT_FALSE(acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x\0y"s).has_value());
-    EXPECT_FALSE(acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x\0"s).has_value());
+    // A client that sends its terminator, with or without more behind it.
+    for (const std::wstring& tail : {L"\0"s, L"\0y"s, L"\0\0DELETE_COMMAND\0C:\\y"s}) {
+        const auto terminated = acceptReceivedCommand(L"DELETE_COMMAND\0C:\\x"s + tail);
+        ASSERT_TRUE(terminated.has_value());
+        EXPECT_EQ(L"C:\\x", terminated->argument);
+    }
+    // The limit applies to the argument, not to what follows it.
+    EXPECT_EQ(519u, acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(519, L'a') + L'\0' +
+                                          std::wstring(9000, L'b'))
+                        ->argument.size());
+    EXPECT_FALSE(acceptReceivedCommand(L"CRT_FLD_CMD\0"s + std::wstring(520, L'a') + L'\0').has_value());
+
+    // The log lines show the text up to its first zero, in 255 characters.
+    EXPECT_EQ(L"Receive command : DELETE_COMMAND", pipeLogLine(L"Receive command : ", L"DELETE_COMMAND\0C:\\x"s));
+    const std::wstring line = pipeLogLine(L"Receive command : ", std::wstring(10240, L'a'));
+    EXPECT_EQ(L"Receive command : " + std::wstring(255 - 18, L'a'), line);
 }
 
 TEST(CommandWire, ReceivedMessageIsTerminatedInsideItsBuffer)

@@ -120,7 +120,8 @@ public:
     // A new command for the received wire text `text` of `byteLength` bytes
     // (the receiver terminates it after those bytes), or none: for an unknown
     // identifier, for a text without the U+0000 separator, and for an
-    // argument over 519 characters or with a U+0000 inside it.
+    // argument over 519 characters. The argument ends at its first U+0000;
+    // what follows is ignored.
     virtual std::unique_ptr<Command> create(const wchar_t* text, std::size_t byteLength) const;
 
     DiagnosticsLog* log() const { return m_log; }
