@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <vector>
 
 namespace vantor::bench {
@@ -47,6 +49,27 @@ double medianSeconds(int repeats, int rounds, Body&& body)
         times.push_back(secondsFor(rounds, body));
     }
     return median(times);
+}
+
+// Times `repeats` batches of `rounds` runs of each of `bodies` and returns
+// each one's median batch in seconds. The bodies take turns, batch after
+// batch, so that a change of the machine's load falls on all of them, and
+// the one that goes first moves on by one every batch.
+inline std::vector<double> medianSecondsInTurns(int repeats, int rounds,
+                                                const std::vector<std::function<void()>>& bodies)
+{
+    std::vector<std::vector<double>> times(bodies.size());
+    for (int repeat = 0; repeat < repeats; ++repeat) {
+        for (std::size_t turn = 0; turn < bodies.size(); ++turn) {
+            const std::size_t which = (static_cast<std::size_t>(repeat) + turn) % bodies.size();
+            times[which].push_back(secondsFor(rounds, bodies[which]));
+        }
+    }
+    std::vector<double> medians;
+    for (const std::vector<double>& each : times) {
+        medians.push_back(median(each));
+    }
+    return medians;
 }
 
 // Runs `body` `rounds` times and returns the median duration in seconds.

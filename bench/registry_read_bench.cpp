@@ -17,7 +17,6 @@ using vantor::jnihost::CallResult;
 using vantor::jnihost::JniHost;
 using vantor::jnihost::NativeLibrary;
 using vantor::jnihost::ViolationMode;
-using vantor::bench::medianSeconds;
 
 }  // namespace
 
@@ -45,28 +44,31 @@ int main()
             status = 1;
         }
 
-        const int rounds = 2000;
-        const int repeats = 7;
+        const int rounds = 250;
+        const int repeats = 41;
         volatile std::size_t sink = 0;
-        const double direct = medianSeconds(repeats, rounds, [&] {
-            vantor::win::RegKey opened;
-            if (RegOpenKeyW(HKEY_CURRENT_USER, subKey.c_str(), opened.put()) == ERROR_SUCCESS) {
-                wchar_t buffer[512];
-                DWORD type = 0;
-                DWORD size = sizeof buffer;
-                if (RegQueryValueExW(opened.get(), L"exec", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
-                    ERROR_SUCCESS) {
-                    sink = sink + size;
-                }
-            }
-        });
-        const double throughHost = medianSeconds(repeats, rounds, [&] {
-            sink = sink + library.call("readStringValue", {4, subKey, L"exec"}).value.string().size();
-        });
-        const double hostAlone =
-            medianSeconds(repeats, rounds, [&] { sink = sink + library.call("getVersion").value.string().size(); });
+        // The three take turns, round after round.
+        const std::vector<double> seconds = vantor::bench::medianSecondsInTurns(
+            repeats, rounds,
+            {[&] {
+                 vantor::win::RegKey opened;
+                 if (RegOpenKeyW(HKEY_CURRENT_USER, subKey.c_str(), opened.put()) == ERROR_SUCCESS) {
+                     wchar_t buffer[512];
+                     DWORD type = 0;
+                     DWORD size = sizeof buffer;
+                     if (RegQueryValueExW(opened.get(), L"exec", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                                          &size) == ERROR_SUCCESS) {
+                         sink = sink + size;
+                     }
+                 }
+             },
+             [&] { sink = sink + library.call("readStringValue", {4, subKey, L"exec"}).value.string().size(); },
+             [&] { sink = sink + library.call("getVersion").value.string().size(); }});
+        const double direct = seconds[0];
+        const double throughHost = seconds[1];
+        const double hostAlone = seconds[2];
 
-        std::printf("registry read, %d calls per round, median of %d rounds\n", rounds, repeats);
+        std::printf("registry read, %d calls per round, median of %d rounds, taking turns\n", rounds, repeats);
         std::printf("  readStringValue through the JNI host / direct RegOpenKeyW+RegQueryValueExW+RegCloseKey: %.2f\n",
                     throughHost / direct);
         std::printf("  getVersion through the JNI host (the host's own cost) / direct sequence:             %.2f\n",

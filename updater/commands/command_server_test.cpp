@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -290,8 +290,9 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
     waitForServer(pipe, m_log.log(), server.handle(), server.id());
     ASSERT_EQ(PipeConnection::Connected, pipe.connection);
 
-    // Only this user and the Administrators group may open the pipe: no
-    // other user's program can offer itself as the server.
+    // Only this user and the Administrators group may open the pipe, each
+    // with full access, and no one else: no other user's program can offer
+    // itself as the server.
     PACL acl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
@@ -299,19 +300,25 @@ TEST_F(CommandSenderTest, SendsToTheStartedServerAndClosingStopsIt)
                               nullptr, &descriptor));
     win::LocalMemory descriptorOwner(descriptor);
     ASSERT_NE(nullptr, acl);
-    std::vector<std::wstring> grantees;
+    win::Handle token;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
+    DWORD userSize = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &userSize);
+    std::vector<BYTE> user(userSize);
+    ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user.data(), userSize, &userSize));
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD administratorsSize = sizeof administrators;
+    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize));
+    const PSID expected[] = {reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, administrators};
+    ASSERT_EQ(2u, acl->AceCount);
     for (DWORD i = 0; i < acl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
-        ASSERT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType);
-        wchar_t* text = nullptr;
-        ASSERT_TRUE(ConvertSidToStringSidW(&ace->SidStart, &text));
-        const win::LocalMemory textOwner(text);
-        grantees.emplace_back(text);
+        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType) << i;
+        EXPECT_EQ(0, ace->Header.AceFlags) << i;
+        EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_ALL_ACCESS), ace->Mask) << i;
+        EXPECT_TRUE(EqualSid(&ace->SidStart, expected[i])) << i;
     }
-    ASSERT_EQ(2u, grantees.size());
-    EXPECT_EQ(L"S-1-5-32-544", grantees[1]);
-    EXPECT_EQ(0u, grantees[0].find(L"S-1-5-21-"));  // the user's own account
 
     CommandSenderPipe sender(std::move(pipe.pipe), m_log.log());
 

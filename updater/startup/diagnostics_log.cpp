@@ -1,5 +1,6 @@
 #include "updater/startup/diagnostics_log.h"
 
+#include "common/win/system_library.h"
 #include "common/win/unique_handle.h"
 #include "updater/startup/log_line.h"
 
@@ -42,16 +43,55 @@ std::string toAnsiLine(const std::wstring& line)
     return bytes;
 }
 
+using FileInformationByHandleExFn = BOOL WINAPI(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+
+// GetFileInformationByHandleEx, which systems before 6.0 lack.
+FileInformationByHandleExFn* fileInformationByHandleEx()
+{
+    static FileInformationByHandleExFn* const function = win::procAddress<FileInformationByHandleExFn>(
+        GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx");
+    return function;
+}
+
+// What the log needs to know of its opened file before it writes a line.
+struct LogFileFacts {
+    bool plain = false;      // a disk file, no reparse point, no directory, one name
+    bool sizeKnown = false;  // an unknown size never restarts the file
+    unsigned long long size = 0;
+};
+
 // The log lies in the user's temporary folder, where any program of the user
 // can put a link under its name; the elevated copy writes it too. Only a
 // plain disk file with one name is written, so that the log can never be
 // turned into a way to append to, or empty, some other file.
-bool isPlainLogFile(HANDLE file)
+//
+// Where the system has them, two narrow queries answer this, the size
+// included: GetFileInformationByHandle also fetches the volume's serial
+// number, which can cost many times what the line itself costs.
+LogFileFacts inspectLogFile(HANDLE file)
 {
+    LogFileFacts facts;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return facts;
+    }
+    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    if (FileInformationByHandleExFn* query = fileInformationByHandleEx()) {
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        FILE_STANDARD_INFO standard{};
+        facts.plain = query(file, FileAttributeTagInfo, &tag, sizeof tag) && (tag.FileAttributes & kNotPlain) == 0 &&
+                      query(file, FileStandardInfo, &standard, sizeof standard) && !standard.Directory &&
+                      standard.NumberOfLinks == 1;
+        facts.sizeKnown = facts.plain;
+        facts.size = static_cast<unsigned long long>(standard.EndOfFile.QuadPart);
+        return facts;
+    }
     BY_HANDLE_FILE_INFORMATION information{};
-    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
-           (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-           information.nNumberOfLinks == 1;
+    facts.plain = GetFileInformationByHandle(file, &information) &&
+                  (information.dwFileAttributes & kNotPlain) == 0 && information.nNumberOfLinks == 1;
+    LARGE_INTEGER size{};
+    facts.sizeKnown = facts.plain && GetFileSizeEx(file, &size);
+    facts.size = static_cast<unsigned long long>(size.QuadPart);
+    return facts;
 }
 
 }  // namespace
@@ -75,7 +115,7 @@ void DiagnosticsLog::setTag(const wchar_t* tag)
 HANDLE DiagnosticsLog::openForAppend() const
 {
     for (int attempt = 1;; ++attempt) {
-        // A link is opened as itself, never followed; see isPlainLogFile.
+        // A link is opened as itself, never followed; see inspectLogFile.
         HANDLE file = CreateFileW(m_filePath.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                   OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -99,11 +139,11 @@ void DiagnosticsLog::write(const wchar_t* level, const wchar_t* message)
         win::CriticalSectionLock guard(m_lock);
         if (!m_filePath.empty()) {
             win::Handle file(openForAppend());
-            if (file && !isPlainLogFile(file.get())) {
+            const LogFileFacts facts = file ? inspectLogFile(file.get()) : LogFileFacts{};
+            if (!facts.plain) {
                 file.reset();
             }
-            LARGE_INTEGER size{};
-            if (file && GetFileSizeEx(file.get(), &size) && logNeedsRestart(static_cast<unsigned long long>(size.QuadPart))) {
+            if (file && facts.sizeKnown && logNeedsRestart(facts.size)) {
                 // Started afresh through the handle: a name can be swapped
                 // for a link between two calls, an open handle cannot.
                 const LARGE_INTEGER start{};

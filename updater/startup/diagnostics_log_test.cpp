@@ -1,5 +1,6 @@
 #include "updater/startup/diagnostics_log.h"
 
+#include "common/win/unique_handle.h"
 #include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
@@ -77,12 +78,29 @@ TEST_F(DiagnosticsLogTest, FileIsAppendedBelowTheLimitAndRestartedAtIt)
     EXPECT_EQ(std::string(205823, 'a'), text.substr(0, 205823));
     EXPECT_NE(std::string::npos, text.find("appended\r\n", 205823));
 
+    // The restart empties the same file: a name can be swapped for a link
+    // between a deletion and a new open, an open handle cannot. The witness
+    // keeps the old file's index from being handed to a new file.
     writeFileBytes(m_file.path(), std::string(205824, 'a'));
+    const win::Handle witness(CreateFileW(m_file.path().c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(witness.valid());
+    BY_HANDLE_FILE_INFORMATION before{};
+    ASSERT_TRUE(GetFileInformationByHandle(witness.get(), &before));
     m_log.write(L"INFO", L"fresh");
     text = m_file.text();
     EXPECT_EQ('[', text.front());
     EXPECT_EQ(1u, readLines(m_file.path()).size());
     EXPECT_NE(std::string::npos, text.find("INFO : [DEF] : fresh\r\n"));
+    const win::Handle after(CreateFileW(m_file.path().c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    BY_HANDLE_FILE_INFORMATION now{};
+    ASSERT_TRUE(GetFileInformationByHandle(after.get(), &now));
+    EXPECT_EQ(before.dwVolumeSerialNumber, now.dwVolumeSerialNumber);
+    EXPECT_EQ(before.nFileIndexHigh, now.nFileIndexHigh);
+    EXPECT_EQ(before.nFileIndexLow, now.nFileIndexLow);
 }
 
 TEST_F(DiagnosticsLogTest, TextIsWrittenInTheAnsiCodePage)
