@@ -3,7 +3,8 @@
 # skipping what is already there.
 set -e
 packages="cmake make g++ python3 curl mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb x11-utils
-  imagemagick googletest default-jdk-headless clang libclang-rt-dev nlohmann-json3-dev locales openssl osslsigncode"
+  imagemagick googletest default-jdk-headless clang libclang-rt-dev nlohmann-json3-dev locales openssl osslsigncode
+  nginx-light"
 missing=""
 for package in $packages; do
   dpkg -s "$package" >/dev/null 2>&1 || missing="$missing $package"

@@ -19,8 +19,6 @@
 
 namespace vantor::testing {
 
-namespace {
-
 // Wine maps the Unix root to drive Z:.
 std::wstring windowsPathOfUnixPath(const std::string& unixPath)
 {
@@ -32,6 +30,8 @@ std::wstring windowsPathOfUnixPath(const std::string& unixPath)
     }
     return path;
 }
+
+namespace {
 
 std::string quoted(const std::string& text)
 {

@@ -46,6 +46,9 @@ private:
     unsigned m_port = 0;
 };
 
+// The Windows path (on drive Z:) of a Unix path, to start a Unix program by.
+std::wstring windowsPathOfUnixPath(const std::string& unixPath);
+
 // The body that the server generates for size=N.
 std::string patternBody(std::size_t size);
 

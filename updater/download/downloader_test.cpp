@@ -343,10 +343,16 @@ TEST_F(DownloaderTest, SlowServerGivesNothingAndTheThreadFinishesLater)
     // receive time-out, the whole takes longer than downloadToMemory waits.
     const std::wstring url = m_server.url(path(L"?size=1000&trickle=4000"));
     EXPECT_EQ(L"", downloadToMemory(L"JAVA_PARAMS", url, m_log.log()));
+    const std::string givenUp = "Download did not end within 10 seconds, the empty text is given: " + u(url);
+    EXPECT_EQ(givenUp, m_log.messages().back());
     EXPECT_TRUE(m_log.messagesStartingWith("-----END thread fileDownloaderThread").empty());
 
+    // The late lines come after the one that says their text was not used.
     ASSERT_TRUE(m_log.waitForMessage("-----END thread fileDownloaderThread", 30000));
-    EXPECT_TRUE(logged("Download [" + u(url) + "] is SUCCESS"));
+    const std::vector<std::string> messages = m_log.messages();
+    const auto success = std::find(messages.begin(), messages.end(), "Download [" + u(url) + "] is SUCCESS");
+    ASSERT_NE(messages.end(), success);
+    EXPECT_LT(std::find(messages.begin(), messages.end(), givenUp), success);
     EXPECT_TRUE(logged("End download JAVA_PARAMS"));
 }
 

@@ -205,7 +205,7 @@ void DownloadManager::start(const std::wstring& downloadId, const std::wstring& 
     } else {
         task.release();
     }
-    m_started.push_back(StartedDownload{win::Handle(thread), started});
+    m_started.push_back(StartedDownload{win::Handle(thread), started, url});
 }
 
 bool DownloadManager::waitAll()
@@ -216,7 +216,12 @@ bool DownloadManager::waitAll()
             success = false;
             continue;
         }
-        WaitForSingleObject(started.thread.get(), kWaitMs);
+        if (WaitForSingleObject(started.thread.get(), kWaitMs) == WAIT_TIMEOUT) {
+            // The thread's own closing lines come later, and a "SUCCESS"
+            // among them is for bytes nobody reads.
+            m_log.write(L"ERROR", L"Download did not end within " + std::to_wstring(kWaitMs / 1000) +
+                                      L" seconds, the empty text is given: " + started.url);
+        }
         DWORD code = STILL_ACTIVE;
         if (!GetExitCodeThread(started.thread.get(), &code) || code != 0) {
             success = false;

@@ -111,14 +111,16 @@ public:
 
     // Waits for each started download in turn, at most kWaitMs each, and
     // forgets them. True when every one ended with success; a download still
-    // running counts as failed and runs on by itself, owning its
-    // FileDownloader and its share of the output.
+    // running counts as failed, is logged at ERROR ("Download did not end
+    // within 10 seconds, the empty text is given: <url>") and runs on by
+    // itself, owning its FileDownloader and its share of the output.
     bool waitAll();
 
 private:
     struct StartedDownload {
         win::Handle thread;           // empty when the thread could not be started
         FileDownloader* downloader;   // owned by that thread: never touched here
+        std::wstring url;
     };
 
     win::CriticalSection m_lock;

@@ -109,13 +109,14 @@ bool HttpConnection::connect(DiagnosticsLog& log, const std::wstring& url, Crack
             INTERNET_CONNECTED_INFO info{INTERNET_STATE_CONNECTED, 0};
             api->InternetSetOptionW(m_internet.get(), INTERNET_OPTION_CONNECTED_STATE, &info, sizeof info);
         }
-        connected = crackUrl(url, parts) &&
-                    setNumberOption(*api, m_internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, m_connectTimeoutMs) &&
-                    setNumberOption(*api, m_internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, m_receiveTimeoutMs);
+        connected = crackUrl(url, parts) && setTimeouts(*api, m_internet.get());
         if (connected) {
             m_connection.reset(api->InternetConnectW(m_internet.get(), parts.host.c_str(), parts.port, nullptr,
                                                      nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-            connected = static_cast<bool>(m_connection);
+            // Some WinINet implementations take the time-outs only from the
+            // connection (Wine ignores them on the session and would wait on
+            // a stalled read without end); its requests inherit them.
+            connected = m_connection && setTimeouts(*api, m_connection.get());
         }
     }
     if (!connected) {
@@ -126,6 +127,12 @@ bool HttpConnection::connect(DiagnosticsLog& log, const std::wstring& url, Crack
         SetLastError(error);
     }
     return connected;
+}
+
+bool HttpConnection::setTimeouts(const WinInetApi& api, HINTERNET handle) const
+{
+    return setNumberOption(api, handle, INTERNET_OPTION_CONNECT_TIMEOUT, m_connectTimeoutMs) &&
+           setNumberOption(api, handle, INTERNET_OPTION_RECEIVE_TIMEOUT, m_receiveTimeoutMs);
 }
 
 bool HttpConnection::openRequest(const wchar_t* verb, const std::wstring& url, const CrackedUrl& parts)

@@ -75,8 +75,11 @@ public:
 
 private:
     // A new session with the security and connected-state options, cracks
-    // `url`, sets the time-outs and connects to its host. Logs the failure.
+    // `url`, sets the time-outs on the session and connects to its host, and
+    // sets them on the connection too. Logs the failure.
     bool connect(DiagnosticsLog& log, const std::wstring& url, CrackedUrl& parts);
+    // Sets the connect and receive time-outs on a session or connection.
+    bool setTimeouts(const WinInetApi& api, HINTERNET handle) const;
     bool openRequest(const wchar_t* verb, const std::wstring& url, const CrackedUrl& parts);
     bool queryHeader(DWORD query, std::wstring& value) const;
 
