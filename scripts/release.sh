@@ -81,13 +81,13 @@ fi
 # The zip's own checksums, of every file beside them, made last.
 (
   cd "$stage"
-  find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
+  find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
 )
 zip="vantor-native-$version.zip"
 python3 scripts/pack_zip.py --epoch "$epoch" "$out/$zip" "$stage"
 (
   cd "$out"
-  find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
+  find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
 )
 rm -rf "$stage"
 echo "release: $out/$zip"
