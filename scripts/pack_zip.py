@@ -3,9 +3,10 @@
 time it is made from the same files: entries in sorted order, each dated at
 the given time, with fixed permissions, deflated.
 
-  pack_zip.py <archive> <folder> [--epoch SECONDS] [--manifest]
+  pack_zip.py <archive> <folder> [--epoch SECONDS] [--manifest] [--attribute "Name: value"]...
 
---manifest makes a jar: META-INF/MANIFEST.MF comes first, written here.
+--manifest makes a jar: META-INF/MANIFEST.MF comes first, written here,
+with each --attribute as a main attribute in the order given.
 The date is --epoch (Unix seconds), else SOURCE_DATE_EPOCH, else 1980-01-01.
 """
 import argparse
@@ -13,7 +14,18 @@ import os
 import time
 import zipfile
 
-MANIFEST = "Manifest-Version: 1.0\r\nCreated-By: Vantor build\r\n\r\n"
+MANIFEST_HEAD = ["Manifest-Version: 1.0", "Created-By: Vantor build"]
+
+
+def manifest(attributes):
+    """The manifest's bytes. Lines stay under the format's 72 bytes, so no
+    continuation lines are needed; a longer one is refused."""
+    lines = MANIFEST_HEAD + attributes
+    for line in lines:
+        name, _, value = line.partition(": ")
+        if not name or not value or len(line.encode("utf-8")) > 70:
+            raise SystemExit("pack_zip: manifest attribute not 'Name: value' within 70 bytes: %r" % line)
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("utf-8")
 
 
 def entry(name, date, directory=False):
@@ -30,6 +42,7 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("--epoch", type=int, default=int(os.environ.get("SOURCE_DATE_EPOCH", "315532800")))
     parser.add_argument("--manifest", action="store_true")
+    parser.add_argument("--attribute", action="append", default=[])
     args = parser.parse_args()
 
     # Zip dates cannot go before 1980; they carry no time zone.
@@ -45,7 +58,7 @@ def main():
     with zipfile.ZipFile(temporary, "w") as archive:
         if args.manifest:
             archive.writestr(entry("META-INF/", date, directory=True), b"")
-            archive.writestr(entry("META-INF/MANIFEST.MF", date), MANIFEST.encode("ascii"))
+            archive.writestr(entry("META-INF/MANIFEST.MF", date), manifest(args.attribute))
             files = [f for f in files if f != "META-INF/MANIFEST.MF"]
         for name in files:
             with open(os.path.join(args.folder, name), "rb") as source:

@@ -2,10 +2,19 @@
 # Cuts a release: builds the deliverables with the mingw preset and writes
 #   <build>/release/vantor-native-<version>.zip   VantorUpdater.exe, vreg64.dll,
 #       the Java binding (java/vreg64-<version>.jar with its -sources and
-#       -javadoc jars), README.md, SECURITY.md and docs/INTEGRATION.md
-#   <build>/release/SHA256SUMS                    every file of the zip, and the zip
-# <version> is the CMake project version. Two runs on one commit give the
-# same bytes: entries are sorted and dated at the commit's time.
+#       -javadoc jars and its Maven POM java/vreg64-<version>.pom),
+#       README.md, SECURITY.md, CHANGELOG.md, THIRD-PARTY-NOTICES.txt,
+#       docs/INTEGRATION.md, docs/examples/UpdaterLauncher.java, the README's
+#       pictures, and SHA256SUMS of every other file of the zip
+#   <build>/release/SHA256SUMS                    every other file of
+#       <build>/release (the zip), so that `sha256sum -c SHA256SUMS` checks
+#       the folder where it lies, and the zip's own where it is unpacked
+# <version> is the CMake project version; CHANGELOG.md must have a section
+# "## <version> (<date>)" for it. THIRD-PARTY-NOTICES.txt holds the licence
+# texts of the toolchain's libraries linked into both binaries, from the
+# build machine's packages (scripts/third_party_notices.py); the release
+# fails when one cannot be found. Two runs on one commit give the same bytes:
+# entries are sorted and dated at the commit's time.
 #
 # Signing: when VANTOR_SIGN_CERT and VANTOR_SIGN_KEY name a code-signing
 # certificate and its private key (PEM files), both deliverables are signed
@@ -23,25 +32,37 @@ build=${1:-build}
 if [ "$build" = build ] && [ ! -f build/CMakeCache.txt ]; then
   cmake --preset mingw >/dev/null
 fi
-cmake --build "$build" --target VantorUpdater vreg64 vreg64_jars -j 2 >/dev/null
-
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 if [ -z "$version" ]; then
   echo "release: no project version in $build/CMakeCache.txt" >&2
   exit 2
 fi
+# Every release says what changed, and raises the version (an installed
+# updater is replaced only by a greater product version).
+heading=$(printf '%s' "$version" | sed 's/\./\\./g')
+if ! grep -Eq "^## $heading \([0-9]{4}-[0-9]{2}-[0-9]{2}\)\$" CHANGELOG.md; then
+  echo "release: CHANGELOG.md has no section \"## $version (YYYY-MM-DD)\"; write it first" >&2
+  exit 2
+fi
+cmake --build "$build" --target VantorUpdater vreg64 vreg64_jars -j 2 >/dev/null
+compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+
 # The commit's time dates every entry and the signatures.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
 out=$(cd "$build" && pwd)/release
 stage=$(cd "$build" && pwd)/release-stage
 rm -rf "$out" "$stage"
-mkdir -p "$out" "$stage/java" "$stage/docs"
-cp "$build/bin/VantorUpdater.exe" "$build/bin/vreg64.dll" README.md SECURITY.md "$stage/"
+mkdir -p "$out" "$stage/java" "$stage/docs/examples" "$stage/docs/images"
+cp "$build/bin/VantorUpdater.exe" "$build/bin/vreg64.dll" README.md SECURITY.md CHANGELOG.md "$stage/"
 cp docs/INTEGRATION.md "$stage/docs/"
+cp docs/examples/UpdaterLauncher.java "$stage/docs/examples/"
+cp docs/images/*.png "$stage/docs/images/"
 for jar in "" -sources -javadoc; do
   cp "$build/java/vreg64-$version$jar.jar" "$stage/java/"
 done
+cp "$build/java/vreg64-$version.pom" "$stage/java/"
+python3 scripts/third_party_notices.py "$compiler" "$stage/THIRD-PARTY-NOTICES.txt"
 
 if [ -n "${VANTOR_SIGN_CERT:-}" ] && [ -n "${VANTOR_SIGN_KEY:-}" ]; then
   for file in VantorUpdater.exe vreg64.dll; do
@@ -57,13 +78,16 @@ else
   echo "release: unsigned (set VANTOR_SIGN_CERT and VANTOR_SIGN_KEY to sign)"
 fi
 
+# The zip's own checksums, of every file beside them, made last.
+(
+  cd "$stage"
+  find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
+)
 zip="vantor-native-$version.zip"
 python3 scripts/pack_zip.py --epoch "$epoch" "$out/$zip" "$stage"
 (
-  cd "$stage"
-  find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum
   cd "$out"
-  sha256sum "$zip"
-) >"$out/SHA256SUMS"
+  find . -type f ! -path ./SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS
+)
 rm -rf "$stage"
 echo "release: $out/$zip"

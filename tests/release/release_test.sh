@@ -2,7 +2,11 @@
 # The release as a team that ships it would cut and check it: a throwaway
 # code-signing certificate, two runs of scripts/release.sh with it, then
 #  - both runs gave the same zip, byte for byte;
-#  - the zip holds exactly the bundle's files, and SHA256SUMS matches them;
+#  - the zip holds exactly the bundle's files; sha256sum -c passes beside
+#    the zip and inside it; notices, changelog, POM, manifests and Javadoc
+#    title are there (check_bundle.py);
+#  - a version without a changelog section, and a library without a licence
+#    text, stop the release;
 #  - the jar's classes declare exactly the natives that vreg64.dll exports;
 #  - osslsigncode accepts both signed files;
 #  - WinVerifyTrust under Wine (which checks the digest, not the chain)
@@ -36,6 +40,24 @@ cmp "$work/first.zip" "$zip"
 echo "two runs: the same zip"
 
 python3 "$source/tests/release/check_bundle.py" "$build/release" "$version" "$work/bundle"
+
+# The same scripts with a changelog that lacks this version's section refuse
+# before they build or touch the release folder.
+mkdir -p "$work/unlogged/scripts"
+cp "$source/scripts/release.sh" "$work/unlogged/scripts/"
+printf '# Changelog\n\n## 0.0.1 (2020-01-01)\n\n- older\n' >"$work/unlogged/CHANGELOG.md"
+if sh "$work/unlogged/scripts/release.sh" "$build" >/dev/null 2>"$work/unlogged.txt"; then
+  echo "a release without a changelog section was cut" >&2; exit 1
+fi
+grep -q "CHANGELOG.md has no section \"## $version" "$work/unlogged.txt"
+[ -f "$zip" ] || { echo "the refused release removed the last one" >&2; exit 1; }
+# A library that no package owns has no licence text: the notices refuse.
+printf '#!/bin/sh\necho %s\n' "$work/cert.pem" >"$work/compiler"
+chmod +x "$work/compiler"
+if python3 "$source/scripts/third_party_notices.py" "$work/compiler" "$work/notices.txt" 2>"$work/notices.err"; then
+  echo "notices were written for a library without a licence text" >&2; exit 1
+fi
+echo "refused: a version without a changelog section, a library without a licence text"
 
 for file in VantorUpdater.exe vreg64.dll; do
   osslsigncode verify -CAfile "$work/cert.pem" -in "$work/bundle/$file" >"$work/verify-$file.txt" 2>&1 ||

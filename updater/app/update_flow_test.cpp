@@ -245,6 +245,20 @@ TEST_F(UpdateRunTest, FromTheProgramFolderTheServerIsAlwaysStartedAndTheMainProg
     EXPECT_TRUE(logged("Found /runXXX arg, launch..."));
     EXPECT_LT(position("Found /runXXX arg, launch..."), position("INFO : [DEF] : Quit"));
     EXPECT_LT(position("[DEF] : send command : ExecuteProcessCommand"), position("Found /runXXX"));
+    EXPECT_TRUE(logged("INFO : [DEF] : command result: 0\r\n"));
+    EXPECT_TRUE(logged("INFO : [SRV] : Server is stopped"));
+}
+
+// A Java updater that fails ends the run with 0 all the same: only the
+// logged result tells.
+TEST_F(UpdateRunTest, JavaUpdaterThatFailsIsToldOnlyByItsLoggedResult)
+{
+    writeFileBytes(javaw() + L".cfg", "exit=3");
+    EXPECT_EQ(0u, runUpdater(m_program + L"\\VantorUpdater.exe").exitCode);
+    EXPECT_TRUE(m_boxes.empty());
+    ASSERT_EQ(1u, javawCalls().size());
+    EXPECT_TRUE(logged("INFO : [DEF] : command result: 3\r\n"));
+    EXPECT_TRUE(logged("INFO : [DEF] : Quit"));
 }
 
 TEST_F(UpdateRunTest, BesideAMainProgramTheInstalledUpdaterIsReplacedAndTheRegisteredProgramLaunched)
@@ -430,7 +444,7 @@ TEST_F(UpdateRunTest, FailedElevationShowsTheErrorThenTheDialogAndTheRunGoesOn)
     ASSERT_EQ(1u, javawCalls().size());
     EXPECT_EQ(expectedExtUpdater("update"), javawCalls()[0]);
     EXPECT_TRUE(logged("INFO : [DEF] : Need admin"));
-    EXPECT_TRUE(logged("WARNING : [DEF] : "));
+    EXPECT_TRUE(logged("WARNING : [DEF] : Failed to start the elevated server, error 2"));
     EXPECT_FALSE(logged("send command"));
     EXPECT_FALSE(logged("[SRV]"));
     EXPECT_TRUE(logged("INFO : [DEF] : Updater launched not from bin folder, quit..."));

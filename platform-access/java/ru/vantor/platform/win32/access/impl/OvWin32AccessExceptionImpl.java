@@ -7,8 +7,10 @@ package ru.vantor.platform.win32.access.impl;
  * method of {@link OvWin32AccessInterface}, or the Windows or JNI function
  * behind it) and a fixed English message. Where Windows reports an error code,
  * the code is appended to the message as {@code " (error_code=N)"}, N a signed
- * decimal, the whole message at most 4,095 characters. It is unchecked because
- * the native methods cannot declare what they throw.
+ * decimal, the whole message at most 4,095 characters. It is unchecked: the
+ * native methods do not declare it (they could, as any method can), so the
+ * compiler does not make a caller catch it; each method's documentation
+ * names the pairs it throws.
  *
  * <p>The library throws it only after {@link OvWin32AccessInterface#initialise()}
  * has found this class; before that a failure is written to standard error and

@@ -17,7 +17,9 @@ package ru.vantor.platform.win32.access.impl;
  * <p><b>Start and end.</b> {@link #initialise()} is called once, after
  * loading and before any operation that may report a failure; it finds this
  * class and {@link OvWin32AccessExceptionImpl} and starts the hook thread,
- * whose hidden window hands every message to {@link #callback(int, int, long)}.
+ * whose hidden window hands every message to {@link #callback(int, int, long)},
+ * which passes it on to the {@link HookMessageHandler} that the application
+ * set with {@link #setHookMessageHandler(HookMessageHandler)}.
  * {@link #destroy()} ends the hook thread.
  *
  * <p><b>Failures.</b> A failure is thrown as an
@@ -58,13 +60,202 @@ package ru.vantor.platform.win32.access.impl;
  * version that Windows reports to the executable hosting the VM.
  *
  * <p><b>Registry roots.</b> The {@code root} argument of the registry
- * operations is 1 HKEY_CLASSES_ROOT, 2 HKEY_CURRENT_CONFIG,
- * 3 HKEY_LOCAL_MACHINE, 4 HKEY_CURRENT_USER or 5 HKEY_USERS; any other number
+ * operations is {@link #HKEY_CLASSES_ROOT} (1), {@link #HKEY_CURRENT_CONFIG}
+ * (2), {@link #HKEY_LOCAL_MACHINE} (3), {@link #HKEY_CURRENT_USER} (4) or
+ * {@link #HKEY_USERS} (5); any other number
  * throws ("readValue", "unsupported type"), whichever operation was called.
  * The library is a 64-bit process's: it sees the 64-bit registry view.
  */
 public final class OvWin32AccessInterface {
     private OvWin32AccessInterface() {
+    }
+
+    // Registry roots: the root argument of the registry operations.
+
+    /** {@code HKEY_CLASSES_ROOT}. */
+    public static final int HKEY_CLASSES_ROOT = 1;
+    /** {@code HKEY_CURRENT_CONFIG}. */
+    public static final int HKEY_CURRENT_CONFIG = 2;
+    /** {@code HKEY_LOCAL_MACHINE}. */
+    public static final int HKEY_LOCAL_MACHINE = 3;
+    /** {@code HKEY_CURRENT_USER}. */
+    public static final int HKEY_CURRENT_USER = 4;
+    /** {@code HKEY_USERS}. */
+    public static final int HKEY_USERS = 5;
+
+    // File attributes: getFileAttributes and setFileAttributes.
+
+    /** {@code FILE_ATTRIBUTE_READONLY}. */
+    public static final int FILE_ATTRIBUTE_READONLY = 0x1;
+    /** {@code FILE_ATTRIBUTE_HIDDEN}. */
+    public static final int FILE_ATTRIBUTE_HIDDEN = 0x2;
+    /** {@code FILE_ATTRIBUTE_SYSTEM}. */
+    public static final int FILE_ATTRIBUTE_SYSTEM = 0x4;
+    /** {@code FILE_ATTRIBUTE_DIRECTORY} (read only: it cannot be set). */
+    public static final int FILE_ATTRIBUTE_DIRECTORY = 0x10;
+    /** {@code FILE_ATTRIBUTE_ARCHIVE}. */
+    public static final int FILE_ATTRIBUTE_ARCHIVE = 0x20;
+    /** {@code FILE_ATTRIBUTE_NORMAL}: no other attribute (valid only alone). */
+    public static final int FILE_ATTRIBUTE_NORMAL = 0x80;
+    /** {@code INVALID_FILE_ATTRIBUTES}: what getFileAttributes gives for a missing path. */
+    public static final int INVALID_FILE_ATTRIBUTES = -1;
+
+    // Show commands: the showCommand argument of shellExecute.
+
+    /** {@code SW_HIDE}. */
+    public static final int SW_HIDE = 0;
+    /** {@code SW_SHOWNORMAL}. */
+    public static final int SW_SHOWNORMAL = 1;
+    /** {@code SW_SHOWMINIMIZED}. */
+    public static final int SW_SHOWMINIMIZED = 2;
+    /** {@code SW_SHOWMAXIMIZED}. */
+    public static final int SW_SHOWMAXIMIZED = 3;
+    /** {@code SW_SHOWNOACTIVATE}. */
+    public static final int SW_SHOWNOACTIVATE = 4;
+    /** {@code SW_SHOW}. */
+    public static final int SW_SHOW = 5;
+
+    // Trace modes: the mode argument of traceRoute.
+
+    /** A normal trace: TTL 1 to 33, ending when the destination answers. */
+    public static final int TRACE_NORMAL = 0;
+    /** The continuous mode: every probe with TTL 32, until the listener stops it. */
+    public static final int TRACE_CONTINUOUS = 1;
+
+    // Tray icon: the message, flags, state and infoFlags arguments of shellNotifyIcon.
+
+    /** {@code NIM_ADD}: adds the icon. */
+    public static final int NIM_ADD = 0;
+    /** {@code NIM_MODIFY}: changes the icon. */
+    public static final int NIM_MODIFY = 1;
+    /** {@code NIM_DELETE}: removes the icon. */
+    public static final int NIM_DELETE = 2;
+    /** {@code NIM_SETFOCUS}: gives the icon the keyboard focus. */
+    public static final int NIM_SETFOCUS = 3;
+    /** {@code NIM_SETVERSION}: the icon's behaviour version (the record's version field is always 0). */
+    public static final int NIM_SETVERSION = 4;
+    /** {@code NIF_MESSAGE}: callbackMessage counts. */
+    public static final int NIF_MESSAGE = 0x1;
+    /** {@code NIF_ICON}: icon counts. */
+    public static final int NIF_ICON = 0x2;
+    /** {@code NIF_TIP}: tip counts. */
+    public static final int NIF_TIP = 0x4;
+    /** {@code NIF_STATE}: state and stateMask count. */
+    public static final int NIF_STATE = 0x8;
+    /** {@code NIF_INFO}: info, infoTitle and infoFlags count (a balloon). */
+    public static final int NIF_INFO = 0x10;
+    /** {@code NIF_GUID}: the icon is identified by the library's tray GUID (Windows 7 and later). */
+    public static final int NIF_GUID = 0x20;
+    /** {@code NIF_REALTIME}: a balloon that cannot be shown at once is dropped. */
+    public static final int NIF_REALTIME = 0x40;
+    /** {@code NIF_SHOWTIP}: the standard tool tip is shown (Vista and later). */
+    public static final int NIF_SHOWTIP = 0x80;
+    /** {@code NIS_HIDDEN}: the icon is hidden. */
+    public static final int NIS_HIDDEN = 0x1;
+    /** {@code NIS_SHAREDICON}: the icon handle is shared. */
+    public static final int NIS_SHAREDICON = 0x2;
+    /** {@code NIIF_NONE}: a balloon without an icon. */
+    public static final int NIIF_NONE = 0x0;
+    /** {@code NIIF_INFO}: the information icon. */
+    public static final int NIIF_INFO = 0x1;
+    /** {@code NIIF_WARNING}: the warning icon. */
+    public static final int NIIF_WARNING = 0x2;
+    /** {@code NIIF_ERROR}: the error icon. */
+    public static final int NIIF_ERROR = 0x3;
+    /** {@code NIIF_NOSOUND}: no sound with the balloon. */
+    public static final int NIIF_NOSOUND = 0x10;
+
+    // Execution state: setThreadExecutionState and what the screen-saver methods return.
+
+    /** {@code ES_SYSTEM_REQUIRED}: the system stays awake. */
+    public static final int ES_SYSTEM_REQUIRED = 0x1;
+    /** {@code ES_DISPLAY_REQUIRED}: the display stays on. */
+    public static final int ES_DISPLAY_REQUIRED = 0x2;
+    /** {@code ES_AWAYMODE_REQUIRED}: away mode instead of sleep. */
+    public static final int ES_AWAYMODE_REQUIRED = 0x40;
+    /** {@code ES_CONTINUOUS}: the state lasts until it is set again (a negative int). */
+    public static final int ES_CONTINUOUS = 0x80000000;
+
+    // Drive types: the "DriveType" entry of getDriveInfo.
+
+    /** {@code DRIVE_UNKNOWN}. */
+    public static final long DRIVE_UNKNOWN = 0;
+    /** {@code DRIVE_NO_ROOT_DIR}: no drive of that letter. */
+    public static final long DRIVE_NO_ROOT_DIR = 1;
+    /** {@code DRIVE_REMOVABLE}. */
+    public static final long DRIVE_REMOVABLE = 2;
+    /** {@code DRIVE_FIXED}. */
+    public static final long DRIVE_FIXED = 3;
+    /** {@code DRIVE_REMOTE} (getDriveInfo gives an empty map for it). */
+    public static final long DRIVE_REMOTE = 4;
+    /** {@code DRIVE_CDROM}. */
+    public static final long DRIVE_CDROM = 5;
+    /** {@code DRIVE_RAMDISK}. */
+    public static final long DRIVE_RAMDISK = 6;
+
+    // Requirement names of isCorrectOSVersion.
+
+    /** Windows XP SP1 (5.1 SP1) or later. */
+    public static final String IS_WINDOWS_XP_SP1_OR_GREATER = "IsWindowsXPSP1OrGreater";
+    /** Windows XP SP2 (5.1 SP2) or later. */
+    public static final String IS_WINDOWS_XP_SP2_OR_GREATER = "IsWindowsXPSP2OrGreater";
+    /** Windows XP SP3 (5.1 SP3) or later. */
+    public static final String IS_WINDOWS_XP_SP3_OR_GREATER = "IsWindowsXPSP3OrGreater";
+    /** Windows Vista SP1 (6.0 SP1) or later. */
+    public static final String IS_WINDOWS_VISTA_SP1_OR_GREATER = "IsWindowsVistaSP1OrGreater";
+    /** Windows Vista SP2 (6.0 SP2) or later. */
+    public static final String IS_WINDOWS_VISTA_SP2_OR_GREATER = "IsWindowsVistaSP2OrGreater";
+    /** Windows 7 SP1 (6.1 SP1) or later. */
+    public static final String IS_WINDOWS_7_SP1_OR_GREATER = "IsWindows7SP1OrGreater";
+    /** Windows 8 (6.2) or later. */
+    public static final String IS_WINDOWS_8_OR_GREATER = "IsWindows8OrGreater";
+    /** Windows 8.1 (6.3) or later; false under a VM host whose manifest does not declare it. */
+    public static final String IS_WINDOWS_8_POINT_1_OR_GREATER = "IsWindows8Point1OrGreater";
+    /** Windows 10 (10.0) or later; false under a VM host whose manifest does not declare it. */
+    public static final String IS_WINDOWS_10_OR_GREATER = "IsWindows10OrGreater";
+
+    // Messages of the hook window that applications commonly handle.
+
+    /** {@code WM_NCCREATE}: the first message of the window's creation; do not answer 0. */
+    public static final int WM_NCCREATE = 0x0081;
+    /** {@code WM_CLOSE}: answering 0 keeps the window. */
+    public static final int WM_CLOSE = 0x0010;
+    /** {@code WM_QUERYENDSESSION}: the session is about to end. */
+    public static final int WM_QUERYENDSESSION = 0x0011;
+    /** {@code WM_ENDSESSION}: the session ends (wParam not 0) or goes on. */
+    public static final int WM_ENDSESSION = 0x0016;
+    /** {@code WM_SETTINGCHANGE}: a system setting changed. */
+    public static final int WM_SETTINGCHANGE = 0x001A;
+    /** {@code WM_TIMECHANGE}: the system time changed. */
+    public static final int WM_TIMECHANGE = 0x001E;
+    /** {@code WM_DISPLAYCHANGE}: the display resolution changed. */
+    public static final int WM_DISPLAYCHANGE = 0x007E;
+    /** {@code WM_POWERBROADCAST}: a power event; wParam holds its kind. */
+    public static final int WM_POWERBROADCAST = 0x0218;
+    /** {@code WM_DEVICECHANGE}: a device arrived or went. */
+    public static final int WM_DEVICECHANGE = 0x0219;
+    /** {@code WM_USER}: the first message number free for the application's own use (a tray callback message, say). */
+    public static final int WM_USER = 0x0400;
+    /** {@code PBT_APMSUSPEND}: the wParam of {@code WM_POWERBROADCAST} before the system sleeps. */
+    public static final int PBT_APMSUSPEND = 0x4;
+    /** {@code PBT_APMRESUMEAUTOMATIC}: the wParam of {@code WM_POWERBROADCAST} after the system woke. */
+    public static final int PBT_APMRESUMEAUTOMATIC = 0x12;
+
+    /** The handler of the hook window's messages; read once per message, never under a lock. */
+    private static volatile HookMessageHandler hookMessageHandler;
+
+    /**
+     * Sets what receives the hook window's messages from now on: every
+     * message that {@link #callback(int, int, long)} gets after this method
+     * returns, on whatever thread, goes to {@code handler}. A message whose
+     * handling has already begun finishes with the handler it started with.
+     * Safe to call on any thread, also from inside the handler.
+     *
+     * @param handler the new handler, or null to leave every message to the
+     *        default processing of Windows again
+     */
+    public static void setHookMessageHandler(HookMessageHandler handler) {
+        hookMessageHandler = handler;
     }
 
     /**
@@ -80,29 +271,47 @@ public final class OvWin32AccessInterface {
      * icon whose window is this one. Messages posted to the thread rather
      * than to the window, {@code WM_QUIT} among them, do not arrive here.
      *
+     * <p>Each message goes to the {@link HookMessageHandler} that is set when
+     * it arrives (see {@link #setHookMessageHandler(HookMessageHandler)}).
+     * Without a handler the answer is -1. A handler that throws gets its
+     * throwable printed to standard error, once for that message, and the
+     * answer is -1: nothing thrown here reaches the library.
+     *
      * <p>The hook thread is not one of the application's threads: it is
      * attached to the VM for each message and detached after it (a message
      * sent to the window while this method runs is handled in the same
      * attachment). Messages that other threads send to the window wait until
-     * this method returns, so it should return quickly. An exception thrown
-     * here is cleared and the message gets the default processing, as for -1.
-     * If the method cannot be found, "failed to resolve callback method" is
-     * written to standard error for every message, and if the thread cannot
-     * attach, "failed to attach current thread to JVM".
+     * this method returns, so the handler should return quickly. If the
+     * method cannot be found, "failed to resolve callback method" is written
+     * to standard error for every message, and if the thread cannot attach,
+     * "failed to attach current thread to JVM".
      *
      * @param message the message number
      * @param wParam the low 32 bits of the message's first parameter
      * @param lParam the message's second parameter, all 64 bits
-     * @return -1 to leave the message to the default processing of Windows;
-     *         any other value, of which the low 32 bits are kept as a signed
-     *         number, becomes the window procedure's result. Answering 0 is
-     *         not neutral: 0 to {@code WM_NCCREATE} makes the window's
-     *         creation fail ("Failed to create window" on standard output,
-     *         and no callbacks follow), 0 to {@code WM_CLOSE} keeps the
-     *         window. This implementation answers -1 to everything.
+     * @return the handler's answer; -1 to leave the message to the default
+     *         processing of Windows; any other value, of which the low 32
+     *         bits are kept as a signed number, becomes the window
+     *         procedure's result. Answering 0 is not neutral: 0 to
+     *         {@code WM_NCCREATE} makes the window's creation fail ("Failed
+     *         to create window" on standard output, and no callbacks follow),
+     *         0 to {@code WM_CLOSE} keeps the window.
      */
     public static long callback(int message, int wParam, long lParam) {
-        return -1;
+        final HookMessageHandler handler = hookMessageHandler;
+        if (handler == null) {
+            return -1;
+        }
+        try {
+            return handler.onMessage(message, wParam, lParam);
+        } catch (Throwable thrown) {
+            try {
+                thrown.printStackTrace();
+            } catch (Throwable ignored) {
+                // Standard error itself failed; the message still gets its answer.
+            }
+            return -1;
+        }
     }
 
     // Library frame.
@@ -447,7 +656,8 @@ public final class OvWin32AccessInterface {
      * @param file the file or URL, at most 5,191 characters
      * @param parameters the parameters, at most 15,999 characters, or null
      * @param directory the working folder, at most 5,191 characters, or null
-     * @param showCommand the show command ({@code SW_SHOWNORMAL} is 1)
+     * @param showCommand the show command, {@link #SW_SHOWNORMAL} (1) for a
+     *        normal window, {@link #SW_HIDE} (0) for none
      * @return the shell's result: greater than 32 on success, otherwise the
      *         shell's error code
      * @throws OvWin32AccessExceptionImpl ("jstringToChars", "jstring
@@ -564,7 +774,7 @@ public final class OvWin32AccessInterface {
      * most 33 steps of 3 attempts of up to 5 seconds each). Raw sockets need
      * administrator rights; without them the receive socket cannot be made.
      *
-     * <p>The listener is any object with a method
+     * <p>The listener is a {@link TraceListener}, or any object with a method
      * {@code long generalMessage(String text)}; an answer whose low 32 bits
      * are 0 ends the trace. Its texts: a hop "ttl, address, elapsed, udp"
      * (the answering address as a host-order 32-bit number printed as a
@@ -576,10 +786,11 @@ public final class OvWin32AccessInterface {
      * @param probeId the identification of this trace's packets (low 16 bits)
      * @param sourceAddress the local address to bind to, host order
      * @param destinationAddress the destination, host order
-     * @param mode 1 for the continuous mode (every probe with TTL 32, until
-     *        the listener stops it); any other value for a normal trace (TTL 1
-     *        to 33, ending when the destination answers)
-     * @param listener the listener
+     * @param mode {@link #TRACE_CONTINUOUS} (1) for the continuous mode (every
+     *        probe with TTL 32, until the listener stops it); any other value,
+     *        {@link #TRACE_NORMAL} say, for a normal trace (TTL 1 to 33, ending
+     *        when the destination answers)
+     * @param listener the listener, normally a {@link TraceListener}
      * @throws OvWin32AccessExceptionImpl ("socket", "failed to create receive
      *         socket"), ("setsockopt", "failed to set receive timeout socket
      *         options"), ("setsockopt", "failed to set receive reuse address
@@ -629,11 +840,12 @@ public final class OvWin32AccessInterface {
      * the same, and then the truncation exception is thrown, so the icon has
      * changed although the caller sees the exception.
      *
-     * @param message {@code NIM_ADD} 0, {@code NIM_MODIFY} 1,
-     *        {@code NIM_DELETE} 2, {@code NIM_SETFOCUS} 3,
-     *        {@code NIM_SETVERSION} 4
+     * @param message {@link #NIM_ADD} 0, {@link #NIM_MODIFY} 1,
+     *        {@link #NIM_DELETE} 2, {@link #NIM_SETFOCUS} 3,
+     *        {@link #NIM_SETVERSION} 4
      * @param window the window handle (sign-extended to the handle's width)
      * @param flags the {@code NIF_*} flags of the fields that count
+     *        ({@link #NIF_MESSAGE}, {@link #NIF_ICON}, {@link #NIF_TIP}, ...)
      * @param callbackMessage the message sent to the window for mouse and
      *        keyboard events on the icon
      * @param icon the icon handle (sign-extended to the handle's width)
@@ -659,7 +871,8 @@ public final class OvWin32AccessInterface {
      * {@code ES_CONTINUOUS} belongs to the calling Java thread: it lasts until
      * that thread sets another or ends. Throws nothing.
      *
-     * @param flags the {@code ES_*} flags
+     * @param flags the {@code ES_*} flags ({@link #ES_CONTINUOUS},
+     *        {@link #ES_SYSTEM_REQUIRED}, {@link #ES_DISPLAY_REQUIRED})
      * @return the previous state, or 0 when the call fails
      */
     public static native int setThreadExecutionState(int flags);
