@@ -3,7 +3,7 @@
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
 #include "updater/commands/pipe_io.h"
-#include "updater/startup/process.h"
+#include "updater/startup/installation.h"
 
 #include <string>
 #include <vector>
