@@ -315,7 +315,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     if (reason != DLL_PROCESS_ATTACH) {
         return TRUE;
     }
-    return guarded(
+    return vantor::guarded(
         [instance] {
             attachProcess(instance);
             return TRUE;
