@@ -1,24 +1,19 @@
-// Window hook, tray icon, power and OS version: the desktop side of the
-// library.
+// The hidden hook window: its class, registered at process attach, and the
+// hook thread that initialise starts and destroy ends (see frame.cpp). Every
+// message of the window is handed to the static Java method `callback` on the
+// hook thread, which is attached to the VM only while it handles the message.
 //
-// The hook window class is registered at process attach and the hook thread
-// started by initialise (see frame.cpp); every message of the hidden window
-// is handed to the static Java method `callback` on the hook thread, which is
-// attached to the VM only while it handles the message.
-#include "common/win/unique_handle.h"
-#include "platform-access/core/version_names.h"
-#include "platform-access/jni/boundary.h"
-#include "platform-access/jni/exports.h"
-#include "platform-access/jni/fault_point.h"
-#include "platform-access/jni/frame.h"
+// The narrow and the wide form are one template over the character type,
+// instantiated with the ANSI and the wide window functions.
 #include "platform-access/jni/hook_window.h"
 
-#include <shellapi.h>
-#include <shlobj.h>
+#include "common/win/unique_handle.h"
+#include "platform-access/jni/boundary.h"
+#include "platform-access/jni/fault_point.h"
+#include "platform-access/jni/frame.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <string_view>
 
 namespace vantor::access {
 
@@ -122,25 +117,68 @@ jint answerOf(UINT message, WPARAM wParam, LPARAM lParam) noexcept
     return guarded([&] { return askJava(message, wParam, lParam); }, [](const char*) { return jint{-1}; });
 }
 
-LRESULT CALLBACK hookWindowProcedureW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    const jint result = answerOf(message, wParam, lParam);
-    if (result == -1) {
+// The ANSI and the wide window functions under one set of names.
+template <typename Char>
+struct WindowApi;
+
+template <>
+struct WindowApi<wchar_t> {
+    using WindowClass = WNDCLASSEXW;
+    static constexpr const wchar_t* className = kHookWindowClass;
+    static LRESULT defaultProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return static_cast<LRESULT>(result);
-}
+    static void registerClass(const WindowClass& windowClass) { RegisterClassExW(&windowClass); }
+    static HWND createWindow()
+    {
+        return CreateWindowExW(0, className, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
+    }
+    static BOOL getMessage(MSG& message) { return GetMessageW(&message, nullptr, 0, 0); }
+    static void dispatchMessage(const MSG& message) { DispatchMessageW(&message); }
+};
 
-LRESULT CALLBACK hookWindowProcedureA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+template <>
+struct WindowApi<char> {
+    using WindowClass = WNDCLASSEXA;
+    static constexpr const char* className = "Vantor Window Hook";
+    static LRESULT defaultProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    static void registerClass(const WindowClass& windowClass) { RegisterClassExA(&windowClass); }
+    static HWND createWindow()
+    {
+        return CreateWindowExA(0, className, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, nullptr, nullptr, libraryModule, nullptr);
+    }
+    static BOOL getMessage(MSG& message) { return GetMessageA(&message, nullptr, 0, 0); }
+    static void dispatchMessage(const MSG& message) { DispatchMessageA(&message); }
+};
+
+template <typename Char>
+LRESULT CALLBACK hookWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const jint result = answerOf(message, wParam, lParam);
     if (result == -1) {
-        return DefWindowProcA(window, message, wParam, lParam);
+        return WindowApi<Char>::defaultProcedure(window, message, wParam, lParam);
     }
     return static_cast<LRESULT>(result);
 }
 
-constexpr char kHookWindowClassA[] = "Vantor Window Hook";
+template <typename Char>
+void registerHookWindowClass()
+{
+    typename WindowApi<Char>::WindowClass windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = hookWindowProcedure<Char>;
+    windowClass.hInstance = libraryModule;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = WindowApi<Char>::className;
+    WindowApi<Char>::registerClass(windowClass);
+}
 
 // Creates the thread's message queue (any message function does) and says so.
 void signalReady(void* ready)
@@ -155,34 +193,6 @@ unsigned exitWithoutWindow()
     writeDiagnosticLine(stdout, "Failed to create window\n");
     return 0;
 }
-
-}  // namespace
-
-void registerHookWindowClassA()
-{
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = hookWindowProcedureA;
-    windowClass.hInstance = libraryModule;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    windowClass.lpszClassName = kHookWindowClassA;
-    RegisterClassExA(&windowClass);
-}
-
-void registerHookWindowClassW()
-{
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = hookWindowProcedureW;
-    windowClass.hInstance = libraryModule;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    windowClass.lpszClassName = kHookWindowClass;
-    RegisterClassExW(&windowClass);
-}
-
-namespace {
 
 // The hidden window, destroyed when it goes: at the end of the message loop,
 // or when a C++ exception ends the thread's work. It is destroyed while the
@@ -201,233 +211,50 @@ struct HookWindowTraits {
 };
 using HookWindow = vantor::win::UniqueHandle<HookWindowTraits>;
 
-unsigned runHookThreadW(void* ready)
+template <typename Char>
+unsigned runHookThread(void* ready)
 {
     signalReady(ready);
-    const HookWindow window(CreateWindowExW(0, kHookWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                            libraryModule, nullptr));
+    const HookWindow window(WindowApi<Char>::createWindow());
     if (!window) {
         return exitWithoutWindow();
     }
     faultPoint("hookThread");
     MSG message{};
     BOOL got;
-    while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0 && got != -1) {
+    while ((got = WindowApi<Char>::getMessage(message)) != 0 && got != -1) {
         TranslateMessage(&message);
-        DispatchMessageW(&message);
+        WindowApi<Char>::dispatchMessage(message);
     }
     return got == 0 ? static_cast<unsigned>(message.wParam) : 0;
 }
 
-unsigned runHookThreadA(void* ready)
+template <typename Char>
+unsigned hookThread(void* ready) noexcept
 {
-    signalReady(ready);
-    const HookWindow window(CreateWindowExA(0, kHookWindowClassA, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                            libraryModule, nullptr));
-    if (!window) {
-        return exitWithoutWindow();
-    }
-    faultPoint("hookThread");
-    MSG message{};
-    BOOL got;
-    while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return got == 0 ? static_cast<unsigned>(message.wParam) : 0;
+    return guarded([ready] { return runHookThread<Char>(ready); }, [](const char*) { return 0u; });
 }
 
 }  // namespace
 
-unsigned __stdcall hookThreadW(void* ready)
+void registerHookWindowClassA()
 {
-    return guarded([ready] { return runHookThreadW(ready); }, [](const char*) { return 0u; });
+    registerHookWindowClass<char>();
+}
+
+void registerHookWindowClassW()
+{
+    registerHookWindowClass<wchar_t>();
 }
 
 unsigned __stdcall hookThreadA(void* ready)
 {
-    return guarded([ready] { return runHookThreadA(ready); }, [](const char*) { return 0u; });
+    return hookThread<char>(ready);
 }
 
-namespace {
-
-// --- tray icon -------------------------------------------------------------
-
-// The shell's notification-icon record in its full current size.
-static_assert(sizeof(NOTIFYICONDATAW) == 976, "the tray icon record must be the shell's full current size");
-
-constexpr std::size_t kTipCapacity = 128;        // at most 127 characters
-constexpr std::size_t kInfoCapacity = 256;       // at most 255 characters
-constexpr std::size_t kInfoTitleCapacity = 64;   // at most 63 characters
-
-// The identifier of the process's tray icon. Its first field is the one the
-// first call asked for; later calls get the same identifier, whatever they
-// ask, so that the shell keeps seeing one icon.
-GUID trayGuid(jint firstCallsFirstField)
+unsigned __stdcall hookThreadW(void* ready)
 {
-    static const GUID guid = [firstCallsFirstField] {
-        GUID fixed{};
-        fixed.Data1 = static_cast<std::uint32_t>(firstCallsFirstField);
-        fixed.Data2 = 0x10E0;
-        fixed.Data3 = 0x4041;
-        const unsigned char tail[8] = {0xB8, 0x62, 0xB1, 0x95, 0x41, 0x96, 0x36, 0x69};
-        for (int i = 0; i < 8; ++i) {
-            fixed.Data4[i] = tail[i];
-        }
-        return fixed;
-    }();
-    return guid;
+    return hookThread<wchar_t>(ready);
 }
 
-// Copies a Java string into a field of the tray record the way
-// jstringToChars does, except that a text over the limit is only reported by
-// the result: the record's three texts are converted before the one
-// truncation exception is thrown, because no JNI call may follow a pending
-// exception. The field is left as it was (empty) when the text does not fit.
-[[nodiscard]] bool copyField(JNIEnv* env, jstring text, wchar_t* field, std::size_t capacity)
-{
-    if (text == nullptr) {
-        field[0] = L'\0';
-        return true;
-    }
-    const jsize length = env->GetStringLength(text);
-    if (length < 0 || static_cast<std::size_t>(length) >= capacity) {
-        return false;
-    }
-    env->GetStringRegion(text, 0, length, reinterpret_cast<jchar*>(field));
-    field[length] = L'\0';
-    return true;
-}
-
-// A handle passed from Java as a 32-bit number. Window and icon handles are
-// 32-bit values even in 64-bit processes, and are sign-extended there.
-template <typename HandleType>
-HandleType handleFrom(jint value)
-{
-    return reinterpret_cast<HandleType>(static_cast<INT_PTR>(value));
-}
-
-// --- power -------------------------------------------------------------------
-
-constexpr EXECUTION_STATE kScreenSaverAllowed = ES_CONTINUOUS;
-constexpr EXECUTION_STATE kScreenSaverKeptOff = ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED;
-
-// --- version checks ------------------------------------------------------------
-
-constexpr std::size_t kVersionNameCapacity = 128;  // at most 127 characters
-
-bool systemIsAtLeast(DWORD major, DWORD minor, WORD servicePackMajor, bool withServicePack)
-{
-    OSVERSIONINFOEXW wanted{};
-    wanted.dwOSVersionInfoSize = sizeof wanted;  // 284 bytes
-    wanted.dwMajorVersion = major;
-    wanted.dwMinorVersion = minor;
-    wanted.wServicePackMajor = servicePackMajor;
-    DWORD fields = VER_MAJORVERSION | VER_MINORVERSION;
-    DWORDLONG conditions = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    conditions = VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
-    if (withServicePack) {
-        fields |= VER_SERVICEPACKMAJOR;
-        conditions = VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    }
-    return VerifyVersionInfoW(&wanted, fields, conditions) != FALSE;
-}
-
-}  // namespace
 }  // namespace vantor::access
-
-using namespace vantor::access;
-
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_shellNotifyIcon(
-    JNIEnv* env, jclass, jint message, jint window, jint flags, jint callbackMessage, jint icon, jstring tip,
-    jint state, jint stateMask, jstring info, jstring infoTitle, jint infoFlags, jint guidFirstField)
-{
-    return guardOperation(env, "shellNotifyIcon", JNI_FALSE, [&]() -> jboolean {
-        NOTIFYICONDATAW data;
-        ZeroMemory(&data, sizeof data);
-        data.cbSize = sizeof data;
-        data.hWnd = handleFrom<HWND>(window);
-        data.uID = 0;
-        data.uFlags = static_cast<UINT>(flags);
-        data.uCallbackMessage = static_cast<UINT>(callbackMessage);
-        data.hIcon = handleFrom<HICON>(icon);
-        bool allFit = copyField(env, tip, data.szTip, kTipCapacity);
-        data.dwState = static_cast<DWORD>(state);
-        data.dwStateMask = static_cast<DWORD>(stateMask);
-        allFit = copyField(env, info, data.szInfo, kInfoCapacity) && allFit;
-        data.uTimeout = 0;
-        allFit = copyField(env, infoTitle, data.szInfoTitle, kInfoTitleCapacity) && allFit;
-        data.dwInfoFlags = static_cast<DWORD>(infoFlags);
-        data.guidItem = trayGuid(guidFirstField);
-        data.hBalloonIcon = nullptr;
-        if (!allFit) {
-            // The icon is shown all the same, with the text that did not fit
-            // left empty.
-            throwAccessException(env, "jstringToChars", "jstring truncation occurred");
-        }
-        faultPoint("shellNotifyIcon");
-        return Shell_NotifyIconW(static_cast<DWORD>(message), &data) ? JNI_TRUE : JNI_FALSE;
-    });
-}
-
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_setThreadExecutionState(JNIEnv* env,
-                                                                                                      jclass,
-                                                                                                      jint flags)
-{
-    return guardOperation(env, "setThreadExecutionState", 0, [flags] {
-        return static_cast<jint>(SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags)));
-    });
-}
-
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_enableScreenSaver(JNIEnv* env, jclass)
-{
-    return guardOperation(env, "enableScreenSaver", 0,
-                          [] { return static_cast<jint>(SetThreadExecutionState(kScreenSaverAllowed)); });
-}
-
-jint JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver(JNIEnv* env, jclass)
-{
-    return guardOperation(env, "disableScreenSaver", 0,
-                          [] { return static_cast<jint>(SetThreadExecutionState(kScreenSaverKeptOff)); });
-}
-
-jlong JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_disableScreenSaver2(JNIEnv* env, jclass)
-{
-    // The previous state as an unsigned number: ES_CONTINUOUS stays positive.
-    return guardOperation(env, "disableScreenSaver2", 0,
-                          [] { return static_cast<jlong>(SetThreadExecutionState(kScreenSaverKeptOff)); });
-}
-
-void JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_SHChangeNotify(JNIEnv* env, jclass)
-{
-    // File-type associations changed: the shell refreshes icons and
-    // open-with lists.
-    guardOperation(env, "SHChangeNotify", [] { ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); });
-}
-
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isWin7OrLater(JNIEnv* env, jclass)
-{
-    return guardOperation(env, "isWin7OrLater", JNI_FALSE,
-                          [] { return systemIsAtLeast(6, 1, 0, false) ? JNI_TRUE : JNI_FALSE; });
-}
-
-jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_isCorrectOSVersion(JNIEnv* env,
-                                                                                                     jclass,
-                                                                                                     jstring name)
-{
-    return guardOperation(env, "isCorrectOSVersion", JNI_FALSE, [&]() -> jboolean {
-        wchar_t text[kVersionNameCapacity];
-        if (!jstringToChars(env, name, text, kVersionNameCapacity)) {
-            return JNI_FALSE;
-        }
-        const VersionRequirement* requirement = findVersionRequirement(std::wstring_view(text));
-        if (requirement == nullptr) {
-            return JNI_FALSE;
-        }
-        return systemIsAtLeast(requirement->major, requirement->minor, requirement->servicePackMajor, true)
-                   ? JNI_TRUE
-                   : JNI_FALSE;
-    });
-}
