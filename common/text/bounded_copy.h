@@ -10,8 +10,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cwchar>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantor::text {
 
@@ -64,6 +66,20 @@ std::size_t boundedLength(const Char* buffer, std::size_t units) noexcept
         ++n;
     }
     return n;
+}
+
+// swprintf into a buffer of `capacity` characters (at least 1); a longer
+// text is cut.
+template <typename... Args>
+std::wstring formatCut(std::size_t capacity, const wchar_t* format, Args... args)
+{
+    std::vector<wchar_t> buffer(capacity, L'\0');
+    const int n = std::swprintf(buffer.data(), capacity, format, args...);
+    if (n < 0) {
+        // C99 swprintf reports truncation as a failure; keep what it wrote.
+        buffer[capacity - 1] = L'\0';
+    }
+    return std::wstring(buffer.data());
 }
 
 }  // namespace vantor::text

@@ -25,9 +25,10 @@ enum RegistryType : std::uint32_t {
 
 // Root numbers of the Java side: 1 classes root, 2 current config, 3 local
 // machine, 4 current user, 5 users.
+constexpr int kRootNumberCount = 5;
 constexpr bool isKnownRootNumber(int number) noexcept
 {
-    return number >= 1 && number <= 5;
+    return number >= 1 && number <= kRootNumberCount;
 }
 
 // What readStringValue makes of a value of `type`.

@@ -6,36 +6,22 @@
 // would unwind through the JVM's own frames, and one that left a window
 // procedure through those of user32: undefined behaviour, in practice a
 // crashed JVM. So every export runs its operation through guardOperation,
-// and the hook thread's entry and window procedure through guarded, each
-// with the outward form of a failure that suits its caller.
+// and the hook thread's entry and window procedure through guarded
+// (common/guarded.h), each with the outward form of a failure that suits its
+// caller.
 //
 // The operations themselves stay exception-neutral: what they hold (handles,
 // local references, local frames, the thread's attachment to the VM) is
 // owned by objects that let go of it while an exception passes.
 #pragma once
 
+#include "common/guarded.h"
+
 #include <jni.h>
 
-#include <new>
 #include <utility>
 
 namespace vantor::access {
-
-// Runs `body` and returns its result. If it throws, returns
-// onFailure(message) instead, where message is "out of memory" for
-// std::bad_alloc and "internal error" for any other exception. `onFailure`
-// must not throw: nothing leaves this function.
-template <typename Body, typename OnFailure>
-auto guarded(Body&& body, OnFailure&& onFailure) noexcept -> decltype(body())
-{
-    try {
-        return std::forward<Body>(body)();
-    } catch (const std::bad_alloc&) {
-        return onFailure("out of memory");
-    } catch (...) {
-        return onFailure("internal error");
-    }
-}
 
 // Turns a C++ exception that ended `operation` into the Java caller's
 // OvWin32AccessExceptionImpl(operation, message), or, without the exception

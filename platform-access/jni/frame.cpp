@@ -1,5 +1,5 @@
 // The library frame: process attach, the process-wide state, Java string
-// conversion, failure reporting, initialise/destroy and the three small
+// conversion, throwing the access exception, initialise/destroy and the three small
 // operations getVersion, getModuleName and testNativeAvailability.
 #include "platform-access/jni/frame.h"
 
@@ -178,14 +178,6 @@ void throwAccessExceptionWithCode(JNIEnv* env, const char* operation, const char
     throwAccessException(env, operation, text);
 }
 
-void reportOperationFailure(JNIEnv* env, const char* operation, const char* message) noexcept
-{
-    if (env->ExceptionCheck() == JNI_TRUE) {
-        return;
-    }
-    throwAccessException(env, operation, message);
-}
-
 namespace {
 
 // --- process attach, initialise, destroy -------------------------------------
@@ -253,52 +245,58 @@ jstring version(JNIEnv* env)
     return env->NewStringUTF(kVersion);
 }
 
+// The ANSI and the wide module functions under one set of names.
+template <typename Char>
+struct ModuleApi;
+
+template <>
+struct ModuleApi<wchar_t> {
+    static DWORD fileName(wchar_t* out, DWORD capacity) { return GetModuleFileNameW(libraryModule, out, capacity); }
+    static HMODULE loadAsData(const wchar_t* path)
+    {
+        return LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    // `text` is terminated at `length`.
+    static jstring toJava(JNIEnv* env, const wchar_t* text, std::size_t length)
+    {
+        return newJavaString(env, text, length);
+    }
+};
+
+template <>
+struct ModuleApi<char> {
+    static DWORD fileName(char* out, DWORD capacity) { return GetModuleFileNameA(libraryModule, out, capacity); }
+    static HMODULE loadAsData(const char* path) { return LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE); }
+    // `text` is terminated at `length`; the bytes go to Java as they are.
+    static jstring toJava(JNIEnv* env, const char* text, std::size_t) { return newJavaString(env, text); }
+};
+
 // GetModuleFileName reports a path that does not fit by filling the whole
 // buffer (and, on older systems, without a terminator); such a cut path
 // would name another file, so it is a failure like any other.
-jstring moduleNameA(JNIEnv* env)
+template <typename Char>
+jstring moduleName(JNIEnv* env)
 {
-    char path[kModuleNameCapacity];
-    const DWORD length = GetModuleFileNameA(libraryModule, path, kModuleNameCapacity);
+    Char path[kModuleNameCapacity];
+    const DWORD length = ModuleApi<Char>::fileName(path, kModuleNameCapacity);
     if (length == 0 || length >= kModuleNameCapacity) {
         throwAccessException(env, "getModuleName", "GetModuleFileName fails");
         return nullptr;
     }
-    path[length] = '\0';
-    return newJavaString(env, path);
-}
-
-jstring moduleNameW(JNIEnv* env)
-{
-    wchar_t path[kModuleNameCapacity];
-    const DWORD length = GetModuleFileNameW(libraryModule, path, kModuleNameCapacity);
-    if (length == 0 || length >= kModuleNameCapacity) {
-        throwAccessException(env, "getModuleName", "GetModuleFileName fails");
-        return nullptr;
-    }
-    return newJavaString(env, path, length);
+    path[length] = Char();
+    return ModuleApi<Char>::toJava(env, path, length);
 }
 
 // The file is mapped as data only: none of its code runs and none of its
 // dependencies is loaded, so any file can be probed safely.
-jboolean nativeAvailableA(JNIEnv* env, jstring path)
+template <typename Char>
+jboolean nativeAvailable(JNIEnv* env, jstring path)
 {
-    char file[kAvailabilityPathCapacity];
+    Char file[kAvailabilityPathCapacity];
     if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
         return JNI_FALSE;
     }
-    vantor::win::Module module(LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    faultPoint("testNativeAvailability");
-    return module ? JNI_TRUE : JNI_FALSE;
-}
-
-jboolean nativeAvailableW(JNIEnv* env, jstring path)
-{
-    wchar_t file[kAvailabilityPathCapacity];
-    if (!jstringToChars(env, path, file, kAvailabilityPathCapacity)) {
-        return JNI_FALSE;
-    }
-    vantor::win::Module module(LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    vantor::win::Module module(ModuleApi<Char>::loadAsData(file));
     faultPoint("testNativeAvailability");
     return module ? JNI_TRUE : JNI_FALSE;
 }
@@ -315,7 +313,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     if (reason != DLL_PROCESS_ATTACH) {
         return TRUE;
     }
-    return guarded(
+    return vantor::guarded(
         [instance] {
             attachProcess(instance);
             return TRUE;
@@ -356,12 +354,12 @@ jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameA(JNIEnv* env, jclass)
 {
-    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleNameA(env); });
+    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleName<char>(env); });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleNameW(JNIEnv* env, jclass)
 {
-    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleNameW(env); });
+    return guardOperation(env, "getModuleName", nullptr, [env] { return moduleName<wchar_t>(env); });
 }
 
 jstring JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_getModuleName(JNIEnv* env,
@@ -377,14 +375,15 @@ jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterfac
                                                                                                           jclass,
                                                                                                           jstring path)
 {
-    return guardOperation(env, "testNativeAvailability", JNI_FALSE, [&] { return nativeAvailableA(env, path); });
+    return guardOperation(env, "testNativeAvailability", JNI_FALSE, [&] { return nativeAvailable<char>(env, path); });
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailabilityW(JNIEnv* env,
                                                                                                           jclass,
                                                                                                           jstring path)
 {
-    return guardOperation(env, "testNativeAvailability", JNI_FALSE, [&] { return nativeAvailableW(env, path); });
+    return guardOperation(env, "testNativeAvailability", JNI_FALSE,
+                          [&] { return nativeAvailable<wchar_t>(env, path); });
 }
 
 jboolean JNICALL Java_ru_vantor_platform_win32_access_impl_OvWin32AccessInterface_testNativeAvailability(JNIEnv* env,

@@ -8,16 +8,16 @@
 #include <ws2tcpip.h>
 
 #include "common/win/socket.h"
+#include "platform-access/core/player_dialog.h"
 #include "platform-access/core/trace_route.h"
 #include "platform-access/jni/boundary.h"
 #include "platform-access/jni/exports.h"
 #include "platform-access/jni/fault_point.h"
 #include "platform-access/jni/frame.h"
-#include "platform-access/jni/player_dialog.h"
 
 #include <cstdint>
-#include <cstring>
-#include <cwchar>
+#include <string>
+#include <string_view>
 
 namespace vantor::access {
 namespace {
@@ -157,30 +157,40 @@ struct DialogSearch {
     HWND found = nullptr;
 };
 
-bool isPlayerDialogW(HWND window)
-{
-    wchar_t className[kClassNameCapacity];
-    if (GetClassNameW(window, className, kClassNameCapacity) == 0 ||
-        std::wcscmp(className, kPlayerDialogClass) != 0) {
-        return false;
-    }
-    wchar_t title[kTitleCapacity];
-    const int length = GetWindowTextW(window, title, kTitleCapacity);
-    return length == static_cast<int>(kPlayerDialogTitleLength) &&
-           std::wmemcmp(title, kPlayerDialogTitle, kPlayerDialogTitleLength + 1) == 0;
-}
+// The ANSI and the wide window queries and the dialog's texts under one set
+// of names.
+template <typename Char>
+struct DialogApi;
 
-bool isPlayerDialogA(HWND window)
+template <>
+struct DialogApi<wchar_t> {
+    static constexpr const wchar_t* dialogClass = kPlayerDialogClass;
+    static constexpr const wchar_t* title = kPlayerDialogTitle;
+    static int className(HWND window, wchar_t* out, int capacity) { return GetClassNameW(window, out, capacity); }
+    static int windowText(HWND window, wchar_t* out, int capacity) { return GetWindowTextW(window, out, capacity); }
+};
+
+template <>
+struct DialogApi<char> {
+    static constexpr const char* dialogClass = kPlayerDialogClassA;
+    static constexpr const char* title = kPlayerDialogTitleA;
+    static int className(HWND window, char* out, int capacity) { return GetClassNameA(window, out, capacity); }
+    static int windowText(HWND window, char* out, int capacity) { return GetWindowTextA(window, out, capacity); }
+};
+
+template <typename Char>
+bool isPlayerDialog(HWND window)
 {
-    char className[kClassNameCapacity];
-    if (GetClassNameA(window, className, kClassNameCapacity) == 0 ||
-        std::strcmp(className, kPlayerDialogClassA) != 0) {
+    using Api = DialogApi<Char>;
+    Char className[kClassNameCapacity];
+    if (Api::className(window, className, kClassNameCapacity) == 0 ||
+        std::basic_string_view<Char>(className) != Api::dialogClass) {
         return false;
     }
-    char title[kTitleCapacity];
-    const int length = GetWindowTextA(window, title, kTitleCapacity);
+    Char title[kTitleCapacity];
+    const int length = Api::windowText(window, title, kTitleCapacity);
     return length == static_cast<int>(kPlayerDialogTitleLength) &&
-           std::memcmp(title, kPlayerDialogTitleA, kPlayerDialogTitleLength + 1) == 0;
+           std::char_traits<Char>::compare(title, Api::title, kPlayerDialogTitleLength + 1) == 0;
 }
 
 // Top-level windows come in Z order, the top one first; the first fitting
@@ -205,7 +215,7 @@ HWND findPlayerDialog(jint processId)
 {
     DialogSearch search;
     search.processId = static_cast<DWORD>(processId);
-    search.isPlayerDialog = byNarrowMode(isPlayerDialogA, isPlayerDialogW);
+    search.isPlayerDialog = byNarrowMode(isPlayerDialog<char>, isPlayerDialog<wchar_t>);
     EnumWindows(findPlayerDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

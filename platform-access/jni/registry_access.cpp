@@ -31,14 +31,11 @@ constexpr DWORD kDataBytes = 1024;
 
 HKEY rootKeyFor(jint number) noexcept
 {
-    switch (number) {
-    case 1: return HKEY_CLASSES_ROOT;
-    case 2: return HKEY_CURRENT_CONFIG;
-    case 3: return HKEY_LOCAL_MACHINE;
-    case 4: return HKEY_CURRENT_USER;
-    case 5: return HKEY_USERS;
-    default: return nullptr;
-    }
+    // In the order of the root numbers (see isKnownRootNumber).
+    const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+                          HKEY_USERS};
+    static_assert(sizeof roots / sizeof roots[0] == kRootNumberCount);
+    return isKnownRootNumber(number) ? roots[number - 1] : nullptr;
 }
 
 // Maps a root number of the Java side. An unknown number throws with the

@@ -1,7 +1,7 @@
 // The route trace over real raw sockets on the loopback interface, and the
 // broadcast start against a stand-in for the player's dialog in this
 // process, through the JNI host.
-#include "platform-access/jni/player_dialog.h"
+#include "platform-access/core/player_dialog.h"
 #include "platform-access/tests/host/jni_host.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "updater/app/update_command_lines.h"
 #include "updater/commands/command_server.h"
 #include "updater/jvm/jvm_properties.h"
+#include "updater/startup/installation.h"
 #include "updater/startup/path_text.h"
 #include "updater/startup/process.h"
 #include "updater/ui/admin_dialog.h"

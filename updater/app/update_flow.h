@@ -5,7 +5,7 @@
 #include "updater/app/command_line_args.h"
 #include "updater/commands/command_sender.h"
 #include "updater/startup/diagnostics_log.h"
-#include "updater/startup/process.h"
+#include "updater/startup/elevation.h"
 
 #include <windows.h>
 

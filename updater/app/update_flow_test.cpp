@@ -5,7 +5,7 @@
 #include "tests/support/message_box_watcher.h"
 #include "tests/support/test_support.h"
 #include "updater/app/update_flow.h"
-#include "updater/startup/process.h"
+#include "updater/startup/installation.h"
 #include "updater/ui/admin_dialog.h"
 
 #include <gtest/gtest.h>

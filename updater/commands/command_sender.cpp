@@ -4,7 +4,7 @@
 #include "common/win/system_library.h"
 #include "updater/commands/command_wire.h"
 #include "updater/commands/pipe_io.h"
-#include "updater/startup/process.h"
+#include "updater/startup/installation.h"
 
 #include <string>
 #include <vector>

@@ -5,7 +5,7 @@
 #include "updater/commands/command_sender.h"
 #include "updater/commands/command_wire.h"
 #include "updater/commands/pipe_io.h"
-#include "updater/startup/process.h"
+#include "updater/startup/installation.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

@@ -2,6 +2,7 @@
 
 #include "common/text/bounded_copy.h"
 #include "common/win/com.h"
+#include "updater/startup/installation.h"
 #include "updater/startup/path_text.h"
 #include "updater/startup/process.h"
 

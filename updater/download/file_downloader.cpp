@@ -1,5 +1,6 @@
 #include "updater/download/file_downloader.h"
 
+#include "common/guarded.h"
 #include "updater/download/chunk_downloader.h"
 #include "updater/download/download_texts.h"
 #include "updater/download/http_header_values.h"
@@ -149,42 +150,45 @@ bool FileDownloader::download()
 DWORD WINAPI fileDownloaderThread(void* parameter)
 {
     std::unique_ptr<DownloadTask> task(static_cast<DownloadTask*>(parameter));
-    DWORD exitCode = 1;
-    try {
-        DiagnosticsLog& log = task->log;
-        const std::wstring url = task->downloader->url();
-        log.write(L"INFO", L"+++++BEGIN thread fileDownloaderThread " + url);
-        log.write(L"INFO", L"Start download " + task->downloadId);
-        const bool success = task->downloader->download();
-        log.write(L"INFO", L"End download " + task->downloadId);
-        log.write(L"INFO", L"-----END thread fileDownloaderThread" + url);
-        exitCode = success ? 0 : 1;
-    } catch (...) {
-        logNoThrow(task->log, L"ERROR", L"Exception in fileDownloaderThread");
-    }
-    return exitCode;
+    return guarded(
+        [&task]() -> DWORD {
+            DiagnosticsLog& log = task->log;
+            const std::wstring url = task->downloader->url();
+            log.write(L"INFO", L"+++++BEGIN thread fileDownloaderThread " + url);
+            log.write(L"INFO", L"Start download " + task->downloadId);
+            const bool success = task->downloader->download();
+            log.write(L"INFO", L"End download " + task->downloadId);
+            log.write(L"INFO", L"-----END thread fileDownloaderThread" + url);
+            return success ? 0 : 1;
+        },
+        [&task](const char*) -> DWORD {
+            logNoThrow(task->log, L"ERROR", L"Exception in fileDownloaderThread");
+            return 1;
+        });
 }
 
 DWORD WINAPI downloadThread(void* parameter)
 {
     std::unique_ptr<ChunkTask> task(static_cast<ChunkTask*>(parameter));
-    DWORD exitCode = 1;
-    try {
-        DiagnosticsLog& log = task->log;
-        log.write(L"INFO", L"+++++BEGIN thread downloadThread " + task->owner.url());
-        ChunkDownloader chunk(task->chunkNum, task->url, task->connectTimeoutMs, task->receiveTimeoutMs, task->owner,
-                              task->downloadAttempts, task->connectAttempts, task->retryPauseMs, task->listener);
-        chunk.sizeLimit = task->sizeLimit;
-        if (chunk.open(log, false, task->limit, task->offset)) {
-            chunk.readBody(log, *task->output);
-            chunk.close();
-        }
-        log.write(L"INFO", L"-----END thread downloadThread " + task->owner.url());
-        exitCode = chunk.completed() ? 0 : 1;
-    } catch (...) {
-        logNoThrow(task->log, L"ERROR", L"Exception in downloadThread");
-    }
-    return exitCode;
+    return guarded(
+        [&task]() -> DWORD {
+            DiagnosticsLog& log = task->log;
+            log.write(L"INFO", L"+++++BEGIN thread downloadThread " + task->owner.url());
+            ChunkDownloader chunk(task->chunkNum, task->url, task->connectTimeoutMs, task->receiveTimeoutMs,
+                                  task->owner, task->downloadAttempts, task->connectAttempts, task->retryPauseMs,
+                                  task->listener);
+            chunk.sizeLimit = task->sizeLimit;
+            if (chunk.open(log, false, task->limit, task->offset)) {
+                chunk.readBody(log, *task->output);
+                chunk.close();
+            }
+            log.write(L"INFO", L"-----END thread downloadThread " + task->owner.url());
+            return chunk.completed() ? 0 : 1;
+        },
+        [&task](const char*) -> DWORD {
+            logNoThrow(task->log, L"ERROR", L"Exception in downloadThread");
+            return 1;
+        });
 }
 
 DownloadManager::DownloadManager(DiagnosticsLog& log) : m_log(log) {}

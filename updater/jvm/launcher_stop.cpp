@@ -1,5 +1,6 @@
 #include "updater/jvm/launcher_stop.h"
 
+#include "common/guarded.h"
 #include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
@@ -25,12 +26,13 @@ void launcherStop(const wchar_t* line)
     // disk before the process goes.
     // Nothing may keep the process from ending, not even a line that cannot
     // be written.
-    try {
-        if (currentLog != nullptr) {
-            currentLog->write(L"INFO", line);
-        }
-    } catch (...) {
-    }
+    guarded(
+        [line] {
+            if (currentLog != nullptr) {
+                currentLog->write(L"INFO", line);
+            }
+        },
+        [](const char*) {});
     if (g_handler != nullptr) {
         g_handler();
     }

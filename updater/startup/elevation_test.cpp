@@ -1,4 +1,4 @@
-#include "updater/startup/process.h"
+#include "updater/startup/elevation.h"
 
 #include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
@@ -83,7 +83,7 @@ TEST_F(ElevationTest, BeforeVistaTheCopyRunsFromAFreshTemporaryFolder)
     removeTree(copy.substr(0, copy.find_last_of(L"\\/")));
 }
 
-TEST(ProcessHelpers, AdministratorGroupIsFoundInTheToken)
+TEST(Elevation, AdministratorGroupIsFoundInTheToken)
 {
     // Wine runs programs with a token that holds the Administrators group.
     BYTE sid[SECURITY_MAX_SID_SIZE];
@@ -92,6 +92,21 @@ TEST(ProcessHelpers, AdministratorGroupIsFoundInTheToken)
     BOOL member = FALSE;
     ASSERT_TRUE(CheckTokenMembership(nullptr, sid, &member));
     EXPECT_EQ(member != FALSE, isUserAdministrator());
+}
+
+TEST(Elevation, CopyFileBytesCopiesAndReportsFailures)
+{
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 10000; ++i) {
+        bytes += static_cast<char>(i * 7);
+    }
+    writeFileBytes(dir / L"source.bin", bytes);
+    EXPECT_TRUE(copyFileBytes(dir / L"source.bin", dir / L"copy.bin"));
+    EXPECT_EQ(bytes, readFileBytes(dir / L"copy.bin"));
+    EXPECT_FALSE(copyFileBytes(dir / L"missing.bin", dir / L"copy2.bin"));
+    EXPECT_FALSE(fileExists(dir / L"copy2.bin"));
+    EXPECT_FALSE(copyFileBytes(dir / L"source.bin", dir / L"no\\such\\folder.bin"));
 }
 
 }  // namespace

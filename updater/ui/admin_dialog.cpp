@@ -2,6 +2,7 @@
 // copy of the updater could not be started.
 #include "updater/ui/admin_dialog.h"
 
+#include "common/guarded.h"
 #include "updater/startup/diagnostics_log.h"
 #include "updater/ui/button_panel.h"
 #include "updater/ui/dialog.h"
@@ -23,7 +24,9 @@ const WindowContext* currentWindowContext = nullptr;
 
 void showAdminRightsDialog(HINSTANCE instance, HINSTANCE previousInstance, DiagnosticsLog& log)
 {
-    try {
+    // The update flow goes on after the dialog, shown or not; the log is the
+    // last resort, with nothing left to report to when its line fails.
+    guarded([&] {
         // The fonts, the texts and the context are the process's own from
         // here on: they are never freed before the process ends.
         static const FontSet fonts = createFontSet();
@@ -42,14 +45,9 @@ void showAdminRightsDialog(HINSTANCE instance, HINSTANCE previousInstance, Diagn
         ButtonPanelImpl buttons({{kCloseButtonId, L"CLOSE"}});
         RequiresAdminPrivileges dialog(buttons);
         dialog.show(context, kProductName);
-    } catch (...) {
-        // The update flow goes on after the dialog, shown or not.
-        try {
-            log.write(L"ERROR", L"Exception in showAdminRightsDialog()");
-        } catch (...) {
-            // The log is the last resort; nothing remains to report to.
-        }
-    }
+    }, [&log](const char*) {
+        guarded([&log] { log.write(L"ERROR", L"Exception in showAdminRightsDialog()"); }, [](const char*) {});
+    });
 }
 
 }  // namespace vantor

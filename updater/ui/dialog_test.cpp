@@ -6,7 +6,7 @@
 #include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 #include "updater/ui/admin_dialog.h"
-#include "updater/ui/dialog_probe.h"
+#include "updater/ui/dialog_fixture.h"
 #include "updater/ui/language_texts.h"
 #include "updater/ui/text_table.h"
 #include "updater/ui/window_context.h"

@@ -46,13 +46,14 @@ void setFont(HWND window, HFONT font)
 
 void reportProcedureException(UINT message) noexcept
 {
-    try {
-        if (currentLog != nullptr) {
-            currentLog->write(L"ERROR", L"Exception in window procedure, message " + std::to_wstring(message));
-        }
-    } catch (...) {
-        // Nothing more can be done without risking another exception.
-    }
+    // Nothing more can be done when the line itself fails.
+    guarded(
+        [message] {
+            if (currentLog != nullptr) {
+                currentLog->write(L"ERROR", L"Exception in window procedure, message " + std::to_wstring(message));
+            }
+        },
+        [](const char*) {});
 }
 
 void attachCreationData(HWND window, UINT message, LPARAM lParam)

@@ -3,10 +3,13 @@
 // which controls report to their owners.
 #pragma once
 
+#include "common/guarded.h"
 #include "common/win/unique_handle.h"
 #include "updater/ui/window_context.h"
 
 #include <windows.h>
+
+#include <utility>
 
 namespace vantor {
 
@@ -162,12 +165,10 @@ void reportProcedureException(UINT message) noexcept;
 template <typename Work>
 LRESULT guardedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Work&& work) noexcept
 {
-    try {
-        return work();
-    } catch (...) {
+    return guarded(std::forward<Work>(work), [&](const char*) {
         reportProcedureException(message);
         return DefWindowProcW(window, message, wParam, lParam);
-    }
+    });
 }
 
 }  // namespace vantor

@@ -1,5 +1,5 @@
-// Test fixture for the process helpers, built several times with different
-// version resources:
+// Test fixture for the installation and elevation helpers, built several
+// times with different version resources:
 //   newer <installed>      exits 1 when isNewerThanInstalled(installed), else 0
 //   version <path>         prints readProductVersion(path) as a.b.c.d
 //   elevate <record> <log> calls startElevatedServer(log, "record <record>")
@@ -8,7 +8,8 @@
 //                          command line to <record>
 #include "tests/support/utf8.h"
 #include "updater/startup/diagnostics_log.h"
-#include "updater/startup/process.h"
+#include "updater/startup/elevation.h"
+#include "updater/startup/installation.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "updater/ui/dialog_probe.h"
+#include "updater/ui/dialog_fixture.h"
 
 #include "tests/support/test_support.h"
 
