@@ -1,5 +1,6 @@
 #include "updater/app/update_flow.h"
 
+#include "common/guarded.h"
 #include "updater/app/update_command_lines.h"
 #include "updater/commands/command_server.h"
 #include "updater/jvm/jvm_properties.h"
@@ -151,36 +152,38 @@ void startMainProgram(const CommandLineArgs& args, const std::wstring& programFo
 bool launchExtUpdater(const std::wstring& javaHome, const std::wstring& appData, CommandSender* sender,
                       bool asAdministrator, DiagnosticsLog& log)
 {
-    try {
-        const std::wstring jar = extUpdaterJarPath(appData);
-        if (!isExistingFile(jar)) {
-            log.write(L"ERROR", jar + L" not found");
-            return false;
-        }
-        const std::wstring commandLine = extUpdaterCommandLine(javaHome, jar, asAdministrator);
-        if (asAdministrator) {
-            if (sender != nullptr) {
-                log.write(L"ERROR", L"Launch vupdater.ext as admin");
-                ExecuteProcessCommand command(commandLine);
-                sendLogged(*sender, command);
-            } else {
-                log.write(L"ERROR", L"Can't launch vupdater.ext as admin, commandSender is null");
+    return guarded(
+        [&] {
+            const std::wstring jar = extUpdaterJarPath(appData);
+            if (!isExistingFile(jar)) {
+                log.write(L"ERROR", jar + L" not found");
+                return false;
+            }
+            const std::wstring commandLine = extUpdaterCommandLine(javaHome, jar, asAdministrator);
+            if (asAdministrator) {
+                if (sender != nullptr) {
+                    log.write(L"ERROR", L"Launch vupdater.ext as admin");
+                    ExecuteProcessCommand command(commandLine);
+                    sendLogged(*sender, command);
+                } else {
+                    log.write(L"ERROR", L"Can't launch vupdater.ext as admin, commandSender is null");
+                }
+                return false;
+            }
+            log.write(L"INFO", L"Launch vupdater.ext as user");
+            ExecuteProcessCommand command(commandLine);
+            wchar_t result[kReplyCapacity] = L"0";
+            command.execute(result, kReplyCapacity, log);
+            if (std::wstring(result) == L"1") {
+                log.write(L"INFO", L"Need admin");
+                return true;
             }
             return false;
-        }
-        log.write(L"INFO", L"Launch vupdater.ext as user");
-        ExecuteProcessCommand command(commandLine);
-        wchar_t result[kReplyCapacity] = L"0";
-        command.execute(result, kReplyCapacity, log);
-        if (std::wstring(result) == L"1") {
-            log.write(L"INFO", L"Need admin");
-            return true;
-        }
-        return false;
-    } catch (...) {
-        log.write(L"ERROR", L"EXCEPTION");
-        return false;
-    }
+        },
+        [&](const char*) {
+            log.write(L"ERROR", L"EXCEPTION");
+            return false;
+        });
 }
 
 int runServerMode(const CommandLineArgs& args, DiagnosticsLog& log)
@@ -266,16 +269,18 @@ int runUpdater(HINSTANCE instance, HINSTANCE previousInstance, const wchar_t* co
     // ends.
     static DiagnosticsLog& log = *new DiagnosticsLog(L"VantorUpdater.log");
     bool serverMode = false;
-    try {
-        const CommandLineArgs args = CommandLineArgs::fromCommandLine(commandLine);
-        serverMode = args.has(L"/asService");
-        return serverMode ? runServerMode(args, log) : runClientMode(args, instance, previousInstance, log);
-    } catch (...) {
-        // Nothing in the run is meant to throw; running out of memory is the
-        // one way it can.
-        log.write(L"ERROR", L"EXCEPTION");
-        return serverMode ? 0 : 1;
-    }
+    return guarded(
+        [&] {
+            const CommandLineArgs args = CommandLineArgs::fromCommandLine(commandLine);
+            serverMode = args.has(L"/asService");
+            return serverMode ? runServerMode(args, log) : runClientMode(args, instance, previousInstance, log);
+        },
+        [&](const char*) {
+            // Nothing in the run is meant to throw; running out of memory is
+            // the one way it can.
+            log.write(L"ERROR", L"EXCEPTION");
+            return serverMode ? 0 : 1;
+        });
 }
 
 }  // namespace vantor

@@ -4,6 +4,7 @@
 
 #include "common/win/unique_handle.h"
 #include "updater/commands/commands.h"
+#include "updater/commands/pipe_io.h"
 #include "updater/startup/diagnostics_log.h"
 
 #include <windows.h>
@@ -11,9 +12,6 @@
 #include <cstddef>
 
 namespace vantor {
-
-// The pipe's fixed name.
-constexpr const wchar_t* kCommandPipeName = L"\\\\.\\pipe\\_cmd_pipe";
 
 class CommandSender {
 public:

@@ -2,7 +2,6 @@
 
 #include "common/text/bounded_copy.h"
 #include "common/win/system_library.h"
-#include "updater/commands/command_sender.h"
 #include "updater/commands/command_wire.h"
 #include "updater/commands/pipe_io.h"
 #include "updater/startup/installation.h"

@@ -1,9 +1,13 @@
-// One read or write on the command pipe, for both of its ends.
+// The command pipe as both of its ends know it: its name, and one read or
+// write on it.
 #pragma once
 
 #include <windows.h>
 
 namespace vantor {
+
+// The pipe's fixed name. The client creates it; the elevated copy opens it.
+constexpr const wchar_t* kCommandPipeName = L"\\\\.\\pipe\\_cmd_pipe";
 
 // How a transfer on the pipe ended.
 enum class PipeTransfer {
