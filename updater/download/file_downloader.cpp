@@ -46,11 +46,8 @@ private:
 
 void logNoThrow(DiagnosticsLog& log, const wchar_t* level, const wchar_t* message) noexcept
 {
-    try {
-        log.write(level, message);
-    } catch (...) {
-        // Out of memory while composing the line: the line is lost.
-    }
+    // Out of memory while composing the line: the line is lost.
+    guarded([&] { log.write(level, message); }, [](const char*) {});
 }
 
 }  // namespace
