@@ -145,4 +145,17 @@ unsigned closedPort()
     return port;
 }
 
+::testing::AssertionResult sameText(const std::wstring& expected, const std::wstring& actual)
+{
+    if (expected == actual) {
+        return ::testing::AssertionSuccess();
+    }
+    std::size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
+        ++at;
+    }
+    return ::testing::AssertionFailure() << "texts of " << expected.size() << " and " << actual.size()
+                                         << " characters differ from index " << at;
+}
+
 }  // namespace vantor::testing

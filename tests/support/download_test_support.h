@@ -6,6 +6,8 @@
 #include "tests/support/test_log.h"
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <string>
@@ -45,6 +47,10 @@ private:
     bool m_tls;
     unsigned m_port = 0;
 };
+
+// Compares long texts (a downloaded body) without printing them whole: a
+// failure gives both lengths and the first index where they differ.
+::testing::AssertionResult sameText(const std::wstring& expected, const std::wstring& actual);
 
 // The Windows path (on drive Z:) of a Unix path, to start a Unix program by.
 std::wstring windowsPathOfUnixPath(const std::string& unixPath);

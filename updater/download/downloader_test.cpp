@@ -12,20 +12,6 @@ namespace {
 
 using namespace vantor::testing;
 
-// Compares long texts without printing them whole.
-::testing::AssertionResult sameText(const std::wstring& expected, const std::wstring& actual)
-{
-    if (expected == actual) {
-        return ::testing::AssertionSuccess();
-    }
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
-        ++at;
-    }
-    return ::testing::AssertionFailure() << "texts of " << expected.size() << " and " << actual.size()
-                                         << " characters differ from index " << at;
-}
-
 class DownloaderTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_server.running()); }

@@ -1,6 +1,7 @@
 // The downloader against nginx, a real web server, on loopback: one test per
 // way of answering. The Python loopback server stays for the answers that a
 // test scripts byte by byte (downloader_test.cpp).
+#include "tests/support/download_test_support.h"
 #include "tests/support/nginx_server.h"
 #include "tests/support/test_log.h"
 #include "updater/download/file_downloader.h"
@@ -18,19 +19,6 @@ using namespace vantor::testing;
 
 // Over the 1 MiB of downloadToMemory's default: the tests' bodies.
 constexpr std::uint32_t kLargeLimit = 4 * 1024 * 1024;
-
-::testing::AssertionResult sameText(const std::wstring& expected, const std::wstring& actual)
-{
-    if (expected == actual) {
-        return ::testing::AssertionSuccess();
-    }
-    std::size_t at = 0;
-    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) {
-        ++at;
-    }
-    return ::testing::AssertionFailure() << "texts of " << expected.size() << " and " << actual.size()
-                                         << " characters differ from index " << at;
-}
 
 // UTF-8 text over eleven memory blocks. At block boundary k (k = 1 to 10) a
 // character of 1 to 4 bytes starts 0 to length - 1 bytes before it, so
