@@ -325,15 +325,16 @@ class Server(ThreadingHTTPServer):
         return connection, address
 
 
-def detach(folder):
+def detach(folder, log_name="server.log"):
     """Lets go of every descriptor the starter handed down.
 
     A test program under Wine starts the server with the test's output pipe
     as its standard output and error (and a few descriptors of Wine's own);
     a server that kept them would hold the pipe open after the test, and the
-    test runner would wait for it. Output goes to <folder>/server.log.
+    test runner would wait for it. Output goes to <folder>/<log_name>. The
+    nginx launcher beside this script detaches through it too.
     """
-    log = os.open(os.path.join(folder, "server.log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
+    log = os.open(os.path.join(folder, log_name), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
     null = os.open(os.devnull, os.O_RDONLY)
     os.dup2(null, 0)
     os.dup2(log, 1)

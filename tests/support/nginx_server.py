@@ -19,20 +19,8 @@ import subprocess
 import sys
 import time
 
-
-def detach(folder):
-    """Lets go of every descriptor the starter handed down.
-
-    Started from a test program under Wine, standard output and error are the
-    test's output pipe; a child that kept them would hold the pipe open, and
-    the test runner would wait for it.
-    """
-    log = os.open(os.path.join(folder, "launcher.log"), os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
-    null = os.open(os.devnull, os.O_RDONLY)
-    os.dup2(null, 0)
-    os.dup2(log, 1)
-    os.dup2(log, 2)
-    os.closerange(3, os.sysconf("SC_OPEN_MAX"))
+# Beside this script; python puts the script's folder on the path.
+from loopback_http_server import detach
 
 
 def make_certificate(openssl, folder):
@@ -50,7 +38,7 @@ def main():
     args = parser.parse_args()
 
     folder = os.path.abspath(args.dir)
-    detach(folder)
+    detach(folder, "launcher.log")
     make_certificate(args.openssl, folder)
     os.makedirs(os.path.join(folder, "temp"), exist_ok=True)
     error_log = os.path.join(folder, "error.log")
